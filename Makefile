@@ -1,0 +1,36 @@
+# Convenience front end over CMake. `make run ARGS='help'`, `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build run test test-asan test-tsan bench demo clean
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@$(BUILD)/quil $(ARGS)
+
+test: build
+	@ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+
+test-asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS='-DCMAKE_BUILD_TYPE=Debug -DQUIL_SANITIZE=address,undefined'
+
+test-tsan:
+	@$(MAKE) --no-print-directory configure BUILD=build-tsan CMAKE_FLAGS='-DCMAKE_BUILD_TYPE=Debug -DQUIL_SANITIZE=thread'
+	@cmake --build build-tsan -j $(JOBS) --target zorvik_tests
+	@ctest --test-dir build-tsan -j $(JOBS) -L zorvik --output-on-failure
+
+bench:
+	@$(MAKE) --no-print-directory build BUILD=build-bench CMAKE_FLAGS='-DCMAKE_BUILD_TYPE=Release -DQUIL_BUILD_BENCH=ON -DQUIL_BUILD_TESTS=OFF'
+	@for b in build-bench/bench/*_bench; do $$b; done
+
+clean:
+	rm -rf build build-asan build-tsan build-bench
