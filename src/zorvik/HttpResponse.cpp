@@ -1,0 +1,88 @@
+#include "zorvik/HttpResponse.hpp"
+
+#include <exception>
+#include <stdexcept>
+
+#include "zorvik/detail/AsciiText.hpp"
+
+namespace zorvik {
+
+HttpResponse::HttpResponse(int code, const std::string& message, const HeaderMap& responseHeaders,
+                           const std::string& responseBody)
+    : statusCode(code), statusMessage(message), headers(responseHeaders), body(responseBody) {
+    compressionType_ = CompressionHandler::detectType(getHeader("content-encoding"));
+}
+
+namespace {
+
+// The first header in map order whose name matches without regard to ASCII case.
+const std::string* findHeaderValue(const HttpResponse::HeaderMap& headers, const std::string& name) {
+    for (const auto& [headerName, value] : headers) {
+        if (detail::equalsIgnoreCase(headerName, name)) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string HttpResponse::getHeader(const std::string& name) const {
+    const std::string* value = findHeaderValue(headers, name);
+    return value != nullptr ? *value : std::string();
+}
+
+bool HttpResponse::hasHeader(const std::string& name) const { return findHeaderValue(headers, name) != nullptr; }
+
+std::uint64_t HttpResponse::getContentLength() const {
+    const std::string value = getHeader("content-length");
+    if (!value.empty()) {
+        try {
+            return std::stoull(value);
+        } catch (const std::logic_error&) {
+            // No digits or out of range: the received size is the better answer.
+        }
+    }
+    return body.size();
+}
+
+std::string HttpResponse::getContentType() const { return getHeader("content-type"); }
+
+const std::string& HttpResponse::getBody() const {
+    if (decodedBodyValid_) {
+        return decodedBody_;
+    }
+    if (compressionType_ == CompressionType::None) {
+        return body;
+    }
+    try {
+        decodedBody_ = CompressionHandler::decompress(body, compressionType_);
+    } catch (const std::exception&) {
+        // A body labelled compressed that does not decode is handed over as it came.
+        decodedBody_ = body;
+    }
+    decodedBodyValid_ = true;
+    return decodedBody_;
+}
+
+void HttpResponse::setBody(const std::string& text) {
+    body = text;
+    decodedBody_ = text;
+    decodedBodyValid_ = true;
+    compressionType_ = CompressionType::None;
+}
+
+void HttpResponse::setCompressedBody(const std::string& text, CompressionType type) {
+    body = text;
+    compressionType_ = type;
+    decodedBody_.clear();
+    decodedBodyValid_ = false;
+}
+
+std::future<HttpResponse> HttpResponse::createErrorFuture(const std::string& message) {
+    std::promise<HttpResponse> promise;
+    promise.set_value(HttpResponse(0, message, {}, {}));
+    return promise.get_future();
+}
+
+}  // namespace zorvik
