@@ -1,0 +1,105 @@
+#include "infrastructure/http/gateway_requests.hpp"
+
+#include <stdexcept>
+
+namespace quarlino::quil::infrastructure::http {
+
+namespace {
+
+constexpr std::string_view kEmptyIdentifierMessage = "Quarlino resource identifier cannot be empty";
+constexpr std::string_view kNotAnArrayMessage = "Quarlino API returned an object where an array was expected";
+
+// Explicit ranges rather than <cctype>, whose answers follow the user's locale.
+bool isUnreserved(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
+           byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+}  // namespace
+
+std::string encode(std::string_view value) {
+    static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(value.size());
+    for (const char character : value) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (isUnreserved(byte)) {
+            encoded.push_back(character);
+            continue;
+        }
+        encoded.push_back('%');
+        encoded.push_back(kHexDigits[byte >> 4]);
+        encoded.push_back(kHexDigits[byte & 0x0F]);
+    }
+    return encoded;
+}
+
+std::string segment(std::string_view value) {
+    if (value.empty()) {
+        throw std::invalid_argument(std::string(kEmptyIdentifierMessage));
+    }
+    if (value == "." || value == "..") {
+        throw std::invalid_argument("Quarlino resource identifier cannot be \"" + std::string(value) + "\"");
+    }
+    return encode(value);
+}
+
+std::string withQuery(std::string path, const QueryParameters& parameters) {
+    char separator = '?';
+    for (const auto& [name, value] : parameters) {
+        path.push_back(separator);
+        path.append(name);
+        path.push_back('=');
+        path.append(encode(value));
+        separator = '&';
+    }
+    return path;
+}
+
+std::string jsonBody(const nlohmann::json& value) { return value.dump(); }
+
+nlohmann::json textOrNull(std::string_view text) {
+    if (text.empty()) {
+        return nullptr;
+    }
+    return std::string(text);
+}
+
+std::string errorMessage(const application::port::HttpResponse& response) {
+    const auto document = nlohmann::json::parse(response.body, nullptr, false);
+    if (document.is_object()) {
+        for (const char* key : {"message", "error", "detail"}) {
+            const auto member = document.find(key);
+            if (member != document.end() && member->is_string()) {
+                return member->get<std::string>();
+            }
+        }
+        const auto errors = document.find("errors");
+        if (errors != document.end() && errors->is_array() && !errors->empty() && errors->front().is_string()) {
+            return errors->front().get<std::string>();
+        }
+    }
+    return "Quarlino API returned HTTP " + std::to_string(response.status);
+}
+
+nlohmann::json parseJson(const application::port::HttpResponse& response) {
+    if (response.body.empty()) {
+        return nlohmann::json::object();
+    }
+    try {
+        return nlohmann::json::parse(response.body);
+    } catch (const nlohmann::json::exception& error) {
+        // Parse errors and number overflows alike: the body is not usable JSON.
+        throw std::runtime_error(std::string("Quarlino returned invalid JSON: ") + error.what());
+    }
+}
+
+nlohmann::json parseJsonArray(const application::port::HttpResponse& response) {
+    nlohmann::json root = parseJson(response);
+    if (!root.is_array()) {
+        throw std::runtime_error(std::string(kNotAnArrayMessage));
+    }
+    return root;
+}
+
+}  // namespace quarlino::quil::infrastructure::http
