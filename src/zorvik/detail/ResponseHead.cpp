@@ -1,0 +1,147 @@
+#include "zorvik/detail/ResponseHead.hpp"
+
+#include <cctype>
+#include <limits>
+
+#include "zorvik/detail/HeaderText.hpp"
+
+namespace zorvik::detail {
+
+namespace {
+
+constexpr const char* kInvalidContentLength = "Invalid Content-Length header";
+constexpr const char* kConflictingContentLength = "Conflicting Content-Length headers";
+
+bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipSpaces(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && isSpace(text[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
+// Calls visit(name, value) for every header line, by the rules of parseHeaders.
+template <typename Visitor>
+void forEachHeaderLine(std::string_view lines, Visitor&& visit) {
+    while (!lines.empty()) {
+        const std::size_t feed = lines.find('\n');
+        std::string_view line = lines.substr(0, feed);
+        lines = feed == std::string_view::npos ? std::string_view{} : lines.substr(feed + 1);
+        if (line.empty()) {
+            return;
+        }
+        if (line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) {
+            continue;
+        }
+        visit(line.substr(0, colon), trimCopy(line.substr(colon + 1)));
+    }
+}
+
+}  // namespace
+
+StatusLine parseStatusLine(std::string_view line) {
+    const std::string_view prefix = "HTTP/1.";
+    if (line.size() < prefix.size() + 1 || line.substr(0, prefix.size()) != prefix ||
+        (line[prefix.size()] != '0' && line[prefix.size()] != '1')) {
+        return {};
+    }
+    const std::size_t codeStart = skipSpaces(line, prefix.size() + 1);
+    if (codeStart == prefix.size() + 1 || line.size() < codeStart + 3 || !isDigit(line[codeStart]) ||
+        !isDigit(line[codeStart + 1]) || !isDigit(line[codeStart + 2])) {
+        return {};
+    }
+    std::string_view rest = line.substr(codeStart + 3);
+    if (!rest.empty() && rest.back() == '\r') {
+        rest.remove_suffix(1);
+    }
+    rest.remove_prefix(skipSpaces(rest, 0));
+    if (rest.find_first_of("\r\n") != std::string_view::npos) {
+        return {};
+    }
+    const int code = (line[codeStart] - '0') * 100 + (line[codeStart + 1] - '0') * 10 + (line[codeStart + 2] - '0');
+    return {code, trimCopy(rest)};
+}
+
+std::map<std::string, std::string> parseHeaders(std::string_view lines, bool lowercaseNames) {
+    std::map<std::string, std::string> headers;
+    forEachHeaderLine(lines, [&headers, lowercaseNames](std::string_view name, std::string value) {
+        std::string key = lowercaseNames ? toLowerCopy(trimCopy(name)) : std::string(name);
+        headers.insert_or_assign(std::move(key), std::move(value));
+    });
+    return headers;
+}
+
+std::optional<std::uint64_t> parseDecimalLength(std::string_view text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (!isDigit(c)) {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (kMax - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+bool isInterimStatus(int statusCode) { return statusCode >= 100 && statusCode <= 199 && statusCode != 101; }
+
+std::pair<std::string_view, std::string_view> splitStatusLine(std::string_view head) {
+    const std::size_t feed = head.find('\n');
+    if (feed == std::string_view::npos) {
+        return {head, {}};
+    }
+    return {head.substr(0, feed), head.substr(feed + 1)};
+}
+
+HeadInfo inspectHead(std::string_view head) {
+    const auto [statusLine, lines] = splitStatusLine(head);
+    HeadInfo info;
+    info.statusCode = parseStatusLine(statusLine).code;
+
+    std::string connection;
+    std::string transferEncoding;
+    std::optional<std::string> contentLength;
+    bool conflictingLengths = false;
+    forEachHeaderLine(lines, [&](std::string_view rawName, std::string value) {
+        const std::string name = toLowerCopy(trimCopy(rawName));
+        if (name == "connection") {
+            connection = std::move(value);
+        } else if (name == "transfer-encoding") {
+            transferEncoding = std::move(value);
+        } else if (name == "content-length") {
+            conflictingLengths = conflictingLengths || (contentLength && *contentLength != value);
+            contentLength = std::move(value);
+        }
+    });
+
+    info.closeConnection = toLowerCopy(connection) == "close";
+    info.chunked = toLowerCopy(transferEncoding).find("chunked") != std::string::npos;
+    if (info.chunked || !contentLength) {
+        return info;
+    }
+    if (conflictingLengths) {
+        info.error = kConflictingContentLength;
+        return info;
+    }
+    info.contentLength = parseDecimalLength(*contentLength);
+    if (!info.contentLength) {
+        info.error = kInvalidContentLength;
+    }
+    return info;
+}
+
+}  // namespace zorvik::detail
