@@ -1,0 +1,152 @@
+#include "infrastructure/config/config_files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace quarlino::quil::infrastructure::config::detail {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr auto privateDirectory = fs::perms::owner_all;
+constexpr mode_t privateFileMode = S_IRUSR | S_IWUSR;
+
+const char* nonEmptyEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+[[noreturn]] void failWrite(std::string_view reason, const fs::path& path) {
+    throw std::runtime_error(std::string(reason) + path.string());
+}
+
+// Owns the descriptor of the temporary file and removes the file unless the
+// write was committed by the rename.
+class TemporaryFile {
+public:
+    TemporaryFile(fs::path path, const fs::path& target) : path_(std::move(path)) {
+        // A leftover from an interrupted run, or anything planted at the name,
+        // is unlinked (a symbolic link itself, never what it points to); the
+        // exclusive, no-follow creation below then refuses whatever reappears.
+        ::unlink(path_.c_str());
+        descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                             privateFileMode);
+        if (descriptor_ < 0) {
+            failWrite("cannot write Quil configuration: ", target);
+        }
+        created_ = true;
+        // The umask may only have removed bits; make the mode exact.
+        if (::fchmod(descriptor_, privateFileMode) != 0) {
+            discard();
+            failWrite("cannot write Quil configuration: ", target);
+        }
+    }
+
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    ~TemporaryFile() { discard(); }
+
+    bool writeAll(std::string_view text) {
+        while (!text.empty()) {
+            const ssize_t written = ::write(descriptor_, text.data(), text.size());
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                return false;
+            }
+            text.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return true;
+    }
+
+    // Makes the content durable before it may replace the target.
+    bool syncAndClose() {
+        const bool synced = ::fsync(descriptor_) == 0;
+        const bool closed = ::close(descriptor_) == 0;
+        descriptor_ = -1;
+        return synced && closed;
+    }
+
+    void renameOver(const fs::path& target) {
+        fs::rename(path_, target);
+        created_ = false;
+    }
+
+private:
+    void discard() noexcept {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+            descriptor_ = -1;
+        }
+        if (created_) {
+            ::unlink(path_.c_str());
+            created_ = false;
+        }
+    }
+
+    fs::path path_;
+    int descriptor_ = -1;
+    bool created_ = false;
+};
+
+void preparePrivateDirectory(const fs::path& directory) {
+    if (directory.empty()) {
+        return;
+    }
+    fs::create_directories(directory);
+    fs::permissions(directory, privateDirectory, fs::perm_options::replace);
+}
+
+}  // namespace
+
+fs::path configurationRoot() {
+    if (const char* xdg = nonEmptyEnvironment("XDG_CONFIG_HOME")) {
+        return fs::path(xdg) / "quil";
+    }
+    if (const char* home = nonEmptyEnvironment("HOME")) {
+        return fs::path(home) / ".config" / "quil";
+    }
+    throw std::runtime_error("HOME or XDG_CONFIG_HOME is required for Quil configuration");
+}
+
+nlohmann::json readJson(const fs::path& path, const nlohmann::json& fallback) {
+    if (!fs::exists(fs::status(path))) {
+        return fallback;
+    }
+    std::ifstream stream(path);
+    if (!stream) {
+        throw std::runtime_error("cannot read Quil configuration: " + path.string());
+    }
+    try {
+        return nlohmann::json::parse(stream, nullptr, true, false);
+    } catch (const nlohmann::json::exception& error) {
+        throw std::runtime_error("invalid Quil configuration in " + path.string() + ": " + error.what());
+    }
+}
+
+void writeJson(const fs::path& path, const nlohmann::json& document) {
+    preparePrivateDirectory(path.parent_path());
+    // Serialised before anything is created, so text the library cannot
+    // write leaves no trace on disk.
+    const std::string text = document.dump(2) + "\n";
+
+    fs::path temporaryPath = path;
+    temporaryPath += ".tmp";
+    TemporaryFile temporary(std::move(temporaryPath), path);
+    if (!temporary.writeAll(text) || !temporary.syncAndClose()) {
+        failWrite("cannot complete Quil configuration write: ", path);
+    }
+    temporary.renameOver(path);
+}
+
+}  // namespace quarlino::quil::infrastructure::config::detail

@@ -1,0 +1,228 @@
+#include "infrastructure/config/config_files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "support/quil/scoped_environment.hpp"
+#include "support/quil/temporary_directory.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace detail = quarlino::quil::infrastructure::config::detail;
+using nlohmann::json;
+using testsupport::quil::ScopedEnvironment;
+using testsupport::quil::TemporaryDirectory;
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream text;
+    text << stream.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+unsigned modeOf(const fs::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+template <typename Exception, typename Action>
+std::string messageOf(Action action) {
+    try {
+        action();
+    } catch (const Exception& error) {
+        return error.what();
+    }
+    return "<no error>";
+}
+
+TEST(ConfigurationRoot, PrefersANonEmptyXdgConfigHome) {
+    const ScopedEnvironment xdg("XDG_CONFIG_HOME", "/xdg/config");
+    const ScopedEnvironment home("HOME", std::nullopt);
+    EXPECT_EQ(detail::configurationRoot(), fs::path("/xdg/config/quil"));
+}
+
+TEST(ConfigurationRoot, FallsBackToHomeWhenXdgIsEmptyOrUnset) {
+    const ScopedEnvironment home("HOME", "/home/someone");
+    {
+        const ScopedEnvironment xdg("XDG_CONFIG_HOME", "");
+        EXPECT_EQ(detail::configurationRoot(), fs::path("/home/someone/.config/quil"));
+    }
+    const ScopedEnvironment xdg("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(detail::configurationRoot(), fs::path("/home/someone/.config/quil"));
+}
+
+TEST(ConfigurationRoot, RequiresOneOfTheTwoVariables) {
+    const ScopedEnvironment xdg("XDG_CONFIG_HOME", "");
+    const ScopedEnvironment home("HOME", "");
+    EXPECT_EQ(messageOf<std::runtime_error>([] { detail::configurationRoot(); }),
+              "HOME or XDG_CONFIG_HOME is required for Quil configuration");
+}
+
+class ConfigFiles : public ::testing::Test {
+protected:
+    TemporaryDirectory temporary_;
+    fs::path directory_ = temporary_.path() / "nested" / "quil";
+    fs::path file_ = directory_ / "state.json";
+    fs::path temporaryFile_ = directory_ / "state.json.tmp";
+};
+
+TEST_F(ConfigFiles, ReadingAMissingFileGivesTheFallbackAndCreatesNothing) {
+    const json fallback = {{"fallback", true}};
+    EXPECT_EQ(detail::readJson(file_, fallback), fallback);
+    EXPECT_EQ(detail::readJson(temporary_.path() / "plain-file" / "below", fallback), fallback);
+    EXPECT_FALSE(fs::exists(temporary_.path() / "nested"));
+}
+
+TEST_F(ConfigFiles, ReportsCorruptJsonWithThePath) {
+    fs::create_directories(directory_);
+    for (const std::string broken : {"", "{", "{} x", "// note\n{}", "{\"a\": 1,}"}) {
+        writeFile(file_, broken);
+        const std::string message = messageOf<std::runtime_error>([&] { detail::readJson(file_, json::object()); });
+        EXPECT_EQ(message.rfind("invalid Quil configuration in " + file_.string() + ": ", 0), 0u)
+            << "content '" << broken << "' gave: " << message;
+        EXPECT_NE(message.find("parse error"), std::string::npos) << message;
+    }
+}
+
+TEST_F(ConfigFiles, WritesTwoSpaceIndentedSortedJsonWithAFinalNewline) {
+    const json document = {{"zeta", json::array()},
+                           {"alpha", {{"b", nullptr}, {"a", "h\xC3\xA9"}}},
+                           {"empty", json::object()},
+                           {"list", {1, "two"}}};
+    detail::writeJson(file_, document);
+    EXPECT_EQ(contentOf(file_),
+              "{\n"
+              "  \"alpha\": {\n"
+              "    \"a\": \"h\xC3\xA9\",\n"
+              "    \"b\": null\n"
+              "  },\n"
+              "  \"empty\": {},\n"
+              "  \"list\": [\n"
+              "    1,\n"
+              "    \"two\"\n"
+              "  ],\n"
+              "  \"zeta\": []\n"
+              "}\n");
+    EXPECT_EQ(detail::readJson(file_, json()), document);
+}
+
+TEST_F(ConfigFiles, WrittenFileIsPrivateInAPrivateDirectoryWithNoTemporaryLeft) {
+    const mode_t previous = ::umask(0);  // the modes must not depend on the umask
+    detail::writeJson(file_, json::object());
+    ::umask(previous);
+    EXPECT_EQ(modeOf(file_), 0600u);
+    EXPECT_EQ(modeOf(directory_), 0700u);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+}
+
+TEST_F(ConfigFiles, TightensAnExistingOpenDirectoryAndFile) {
+    fs::create_directories(directory_);
+    fs::permissions(directory_, fs::perms(0755), fs::perm_options::replace);
+    writeFile(file_, "{}");
+    fs::permissions(file_, fs::perms(0644), fs::perm_options::replace);
+    detail::writeJson(file_, json{{"k", "v"}});
+    EXPECT_EQ(modeOf(directory_), 0700u);
+    EXPECT_EQ(modeOf(file_), 0600u);
+}
+
+TEST_F(ConfigFiles, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
+    fs::create_directories(directory_);
+    const fs::path victim = temporary_.path() / "victim";
+    writeFile(victim, "precious");
+    fs::create_symlink(victim, temporaryFile_);
+
+    detail::writeJson(file_, json{{"token", "t"}});
+
+    EXPECT_EQ(contentOf(victim), "precious");
+    EXPECT_EQ(contentOf(file_), "{\n  \"token\": \"t\"\n}\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(temporaryFile_)));
+}
+
+TEST_F(ConfigFiles, ReplacesALeftoverTemporaryFile) {
+    fs::create_directories(directory_);
+    writeFile(temporaryFile_, "stale content from an interrupted run");
+    fs::permissions(temporaryFile_, fs::perms(0644), fs::perm_options::replace);
+    detail::writeJson(file_, json::array());
+    EXPECT_EQ(contentOf(file_), "[]\n");
+    EXPECT_EQ(modeOf(file_), 0600u);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+}
+
+TEST_F(ConfigFiles, FailingToCreateTheTemporaryFileKeepsTheOldContent) {
+    detail::writeJson(file_, json{{"old", 1}});
+    const std::string before = contentOf(file_);
+    fs::create_directory(temporaryFile_);  // cannot be replaced by a file
+
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { detail::writeJson(file_, json{{"new", 2}}); }),
+              "cannot write Quil configuration: " + file_.string());
+    EXPECT_EQ(contentOf(file_), before);
+    EXPECT_TRUE(fs::is_directory(temporaryFile_));
+}
+
+// Lowers the file-size limit of the process (which binds root as well) so a
+// write fails part-way, and restores it afterwards.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = previous_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+};
+
+TEST_F(ConfigFiles, AWriteThatFailsPartWayKeepsTheOldContentAndLeavesNoTemporary) {
+    detail::writeJson(file_, json{{"old", "document"}});
+    const std::string before = contentOf(file_);
+    const json large = {{"payload", std::string(4096, 'x')}};
+    {
+        const FileSizeLimit limit(64);
+        EXPECT_EQ(messageOf<std::runtime_error>([&] { detail::writeJson(file_, large); }),
+                  "cannot complete Quil configuration write: " + file_.string());
+    }
+    EXPECT_EQ(contentOf(file_), before);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+}
+
+TEST_F(ConfigFiles, AFailedRenameRemovesTheTemporaryFile) {
+    fs::create_directories(file_ / "occupied");  // a non-empty directory at the target
+    EXPECT_THROW(detail::writeJson(file_, json::object()), fs::filesystem_error);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+    EXPECT_TRUE(fs::is_directory(file_ / "occupied"));
+}
+
+TEST_F(ConfigFiles, TextThatIsNotUtf8FailsBeforeAnythingIsCreated) {
+    detail::writeJson(file_, json{{"old", 1}});
+    const std::string before = contentOf(file_);
+    EXPECT_THROW(detail::writeJson(file_, json{{"bad", "\xFF"}}), json::type_error);
+    EXPECT_EQ(contentOf(file_), before);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+}
+
+}  // namespace
