@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "zorvik/detail/AsciiText.hpp"
+#include "zorvik/detail/DecodeCapacity.hpp"
 
 namespace zorvik {
 namespace {
@@ -14,8 +15,6 @@ namespace {
 constexpr int kCompressionLevel = 6;
 constexpr std::size_t kDecompressionFloor = 65536;
 constexpr std::size_t kDecompressionFactor = 100;
-// First guess for the decoded size; typical text bodies expand three to five times.
-constexpr std::size_t kInitialExpansion = 4;
 
 using Type = CompressionHandler::CompressionType;
 
@@ -57,15 +56,14 @@ Output compressWith(const void* input, std::size_t size, Type type) {
 using DecodeStep = libdeflate_result (*)(libdeflate_decompressor*, const void*, std::size_t, void*, std::size_t,
                                          std::size_t*);
 
-// Decodes into a buffer that starts small and doubles up to the output limit,
-// so that a small body never costs a hundredfold allocation.
+// False when the data does not decode or does not fit the limit.
 template <typename Output>
 bool decodeGrowing(libdeflate_decompressor* decompressor, DecodeStep step, const std::string& input,
                    Output& output) {
     const std::size_t limit = CompressionHandler::getMaxDecompressedSize(input.size());
-    std::size_t capacity = std::min(limit, std::max<std::size_t>(input.size() * kInitialExpansion, 4096));
+    std::size_t capacity = detail::initialDecodeCapacity(input.size(), limit);
     for (;;) {
-        output.assign(capacity, 0);
+        output.resize(capacity);
         std::size_t actual = 0;
         const libdeflate_result result =
             step(decompressor, input.data(), input.size(), output.data(), output.size(), &actual);
@@ -76,7 +74,7 @@ bool decodeGrowing(libdeflate_decompressor* decompressor, DecodeStep step, const
         if (result != LIBDEFLATE_INSUFFICIENT_SPACE || capacity >= limit) {
             return false;
         }
-        capacity = capacity > limit / 2 ? limit : capacity * 2;
+        capacity = detail::nextDecodeCapacity(capacity, limit);
     }
 }
 
