@@ -1,0 +1,27 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quarlino::quil::e2e {
+
+struct ProcessRequest {
+    std::string program;                             // a path; PATH is not searched
+    std::vector<std::string> arguments;              // after the program name
+    std::map<std::string, std::string> environment;  // the child's whole environment
+    std::string input;                               // standard input, then end of file
+};
+
+struct ProcessResult {
+    int exitCode = -1;  // -1 when the child did not exit normally
+    int signal = 0;     // the terminating signal, if any
+    std::string out;
+    std::string err;
+};
+
+// Runs the program to completion, capturing both output streams; throws
+// std::runtime_error when the child cannot be started.
+ProcessResult runProcess(const ProcessRequest& request);
+
+}  // namespace quarlino::quil::e2e
