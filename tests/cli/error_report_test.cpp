@@ -67,7 +67,7 @@ TEST(WriteError, JsonFormReplacesBytesThatAreNotUtf8) {
     const std::string text = written(true, "INVALID_ARGUMENT", "unknown command: a\xFF" "b\xC3", std::nullopt);
     EXPECT_EQ(text, "{\"code\":\"INVALID_ARGUMENT\",\"httpStatus\":null,"
                     "\"message\":\"unknown command: a\xEF\xBF\xBD" "b\xEF\xBF\xBD\"}\n");
-    EXPECT_NO_THROW((void)nlohmann::json::parse(text));
+    EXPECT_TRUE(nlohmann::json::accept(text));
 }
 
 struct FailureCase {
