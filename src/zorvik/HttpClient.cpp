@@ -1,0 +1,73 @@
+#include "zorvik/HttpClient.hpp"
+
+#include "zorvik/LinuxAsyncEpollClient.hpp"
+#include "zorvik/ZorvikConfig.hpp"
+#include "zorvik/detail/BoundedTaskExecutor.hpp"
+
+#include <stdexcept>
+
+namespace zorvik {
+namespace {
+
+// Moves response logging and the fulfilment of flyAsync's futures off the
+// clients' own threads.
+detail::BoundedTaskExecutor& compatibilityCompletionExecutor() {
+    static detail::BoundedTaskExecutor executor(1, 4096);
+    return executor;
+}
+
+}  // namespace
+
+std::unique_ptr<HttpClient> HttpClient::create(const ZorvikConfig& config) {
+    return std::make_unique<LinuxAsyncEpollClient>(config);
+}
+
+std::unique_ptr<HttpClient> HttpClient::create(const ZorvikConfig& config, IoBackend requested, IoBackend& chosen) {
+    switch (requested) {
+        case IoBackend::Auto:
+        case IoBackend::Epoll:
+            chosen = IoBackend::Epoll;
+            return std::make_unique<LinuxAsyncEpollClient>(config);
+        case IoBackend::IoUring:
+            break;
+    }
+    throw std::invalid_argument("Requested I/O backend is unavailable on Linux");
+}
+
+HttpResponse HttpClient::fly(const std::shared_ptr<HttpClient>& client, const HttpRequest& request) {
+    if (request.logRequest) {
+        logRequest(request);
+    }
+    HttpResponse response = client->execute(request);
+    if (request.logResponse) {
+        logResponse(request, response);
+    }
+    return response;
+}
+
+std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>& client, const HttpRequest& request) {
+    if (request.logRequest) {
+        logRequest(request);
+    }
+    auto promise = std::make_shared<std::promise<HttpResponse>>();
+    auto future = promise->get_future();
+    client->submit(request, [promise, request](HttpResponse response) {
+        auto shared = std::make_shared<HttpResponse>(std::move(response));
+        const bool queued = compatibilityCompletionExecutor().submit([promise, request, shared] {
+            try {
+                if (request.logResponse) {
+                    logResponse(request, *shared);
+                }
+            } catch (...) {
+                // A failing logger must not cost the caller its response.
+            }
+            promise->set_value(std::move(*shared));
+        });
+        if (!queued) {
+            promise->set_value(std::move(*shared));
+        }
+    });
+    return future;
+}
+
+}  // namespace zorvik

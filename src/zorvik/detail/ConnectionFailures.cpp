@@ -1,0 +1,105 @@
+// Deadlines, idle lifetime, failing a connection's requests and closing.
+#include "zorvik/HttpClientBase.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace zorvik::detail {
+
+void ReactorCore::expireDeadlines() {
+    for (const auto& connection : table_.snapshot()) {
+        bool idleExpired = false;
+        {
+            const std::lock_guard lock(connection->mutex);
+            idleExpired = connection->phase == ConnectionPhase::Idle &&
+                          HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl);
+        }
+        if (idleExpired) {
+            closeConnection(connection);
+        } else {
+            expireTimedOutRequests(connection);
+        }
+    }
+}
+
+bool ReactorCore::expireTimedOutRequests(const ConnectionPtr& connection) {
+    std::vector<std::shared_ptr<RequestContext>> expired;
+    {
+        const std::lock_guard lock(connection->mutex);
+        if (connection->fd < 0 || connection->phase == ConnectionPhase::Closed ||
+            connection->pendingRequests.empty()) {
+            return false;
+        }
+        const auto now = Clock::now();
+        const bool anyDue = std::any_of(connection->pendingRequests.begin(), connection->pendingRequests.end(),
+                                        [now](const auto& context) { return context->deadline <= now; });
+        if (!anyDue) {
+            return false;
+        }
+        // The responses still owed on this connection can no longer be matched to their requests.
+        expired = takeAllForFailure(*connection);
+    }
+    closeConnection(connection);
+    for (const auto& context : expired) {
+        deliver(context->completion, timeoutResponse(context->timeoutMs));
+    }
+    return true;
+}
+
+std::vector<std::shared_ptr<RequestContext>> ReactorCore::takeAllForFailure(ConnectionState& connection) {
+    std::vector<std::shared_ptr<RequestContext>> taken(connection.pendingRequests.begin(),
+                                                       connection.pendingRequests.end());
+    connection.pendingRequests.clear();
+    connection.keepAlive = false;
+    connection.closeAfterResponse = true;
+    connection.phase = ConnectionPhase::Failing;
+    connection.writeBuffer.clear();
+    connection.readBuffer.clear();
+    connection.writeOffset = 0;
+    return taken;
+}
+
+void ReactorCore::handleError(const ConnectionPtr& connection, const std::string& message) {
+    std::vector<std::shared_ptr<RequestContext>> failed;
+    {
+        const std::lock_guard lock(connection->mutex);
+        failed = takeAllForFailure(*connection);
+    }
+    closeConnection(connection);
+    for (const auto& context : failed) {
+        fail(context->completion, message);
+    }
+}
+
+void ReactorCore::closeConnection(const ConnectionPtr& connection) {
+    int fd = -1;
+    ConnectionKey key;
+    {
+        const std::lock_guard lock(connection->mutex);
+        if (connection->phase == ConnectionPhase::Closed && connection->fd < 0) {
+            return;
+        }
+        fd = connection->fd;
+        key = connection->key;
+        connection->phase = ConnectionPhase::Closed;
+        connection->keepAlive = false;
+        connection->fd = -1;
+        connection->closeAfterResponse = true;
+        connection->writeBuffer.clear();
+        connection->readBuffer.clear();
+        connection->writeOffset = 0;
+        // Its close notification still needs the socket.
+        connection->ssl.reset();
+        connection->handshakeComplete = false;
+    }
+    if (fd < 0) {
+        return;
+    }
+    // Out of the table before the number can be handed to a new socket.
+    table_.remove(fd, key, connection.get());
+    backend_.forget(fd);
+    ::close(fd);
+}
+
+}  // namespace zorvik::detail

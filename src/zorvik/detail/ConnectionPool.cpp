@@ -1,0 +1,107 @@
+// The connection pool: reuse of idle keep-alive connections, eviction at the
+// connection limit and creation of new connections.
+#include "zorvik/HttpClientBase.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
+#include "zorvik/detail/SocketConnect.hpp"
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace zorvik::detail {
+namespace {
+
+ConnectionKey makeConnectionKey(const HttpRequest& request) {
+    return ConnectionKey{request.host, request.port, request.useSSL};
+}
+
+// Nothing may wait in the socket of an idle connection: bytes there are
+// unsolicited (and would be taken for the next response), and end of stream
+// or an error means the peer is gone.
+bool idleSocketIsClean(int fd) {
+    char byte = 0;
+    const ssize_t peeked = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
+}  // namespace
+
+ReactorCore::ConnectionPtr ReactorCore::acquireConnection(const HttpRequest& request) {
+    const std::lock_guard pool(poolMutex_);
+    const ConnectionKey key = makeConnectionKey(request);
+    if (auto reused = findReusableConnection(key)) {
+        return reused;
+    }
+    if (table_.size() >= limits_.maxConnections && !evictOldestIdleConnection()) {
+        return nullptr;
+    }
+    auto connection = createConnection(request);
+    if (!connection) {
+        return nullptr;
+    }
+    table_.insert(connection, connection->fd, connection->key);
+    if (!backend_.watch(connection)) {
+        closeConnection(connection);
+        return nullptr;
+    }
+    return connection;
+}
+
+ReactorCore::ConnectionPtr ReactorCore::findReusableConnection(const ConnectionKey& key) {
+    for (const auto& candidate : table_.withKey(key)) {
+        bool dead = false;
+        if (tryReserveReusableConnection(candidate, dead)) {
+            return candidate;
+        }
+        if (dead) {
+            closeConnection(candidate);
+        }
+    }
+    return nullptr;
+}
+
+bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, bool& dead) {
+    const std::lock_guard lock(connection->mutex);
+    if (connection->fd < 0 || connection->phase != ConnectionPhase::Idle || !connection->pendingRequests.empty() ||
+        !connection->used || !connection->keepAlive || connection->closeAfterResponse) {
+        return false;
+    }
+    if (!connection->readBuffer.empty() ||
+        HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
+        !idleSocketIsClean(connection->fd)) {
+        dead = true;
+        return false;
+    }
+    connection->phase = ConnectionPhase::Active;
+    return true;
+}
+
+bool ReactorCore::evictOldestIdleConnection() {
+    ConnectionPtr oldest;
+    Clock::time_point oldestActivity = Clock::time_point::max();
+    for (const auto& connection : table_.snapshot()) {
+        const std::lock_guard lock(connection->mutex);
+        if (connection->phase == ConnectionPhase::Idle && connection->pendingRequests.empty() &&
+            connection->lastActivity < oldestActivity) {
+            oldest = connection;
+            oldestActivity = connection->lastActivity;
+        }
+    }
+    if (!oldest) {
+        return false;
+    }
+    closeConnection(oldest);
+    return true;
+}
+
+ReactorCore::ConnectionPtr ReactorCore::createConnection(const HttpRequest& request) const {
+    auto connection = std::make_shared<ConnectionState>();
+    connection->host = request.host;
+    connection->port = request.port;
+    connection->key = makeConnectionKey(request);
+    connection->useTls = request.useSSL;
+    connection->lastActivity = Clock::now();
+    connection->fd = openNonBlockingSocket(request.host, request.port, limits_.endpointPolicy);
+    return connection->fd < 0 ? nullptr : connection;
+}
+
+}  // namespace zorvik::detail

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "zorvik/LoggerAdapter.hpp"
+#include "zorvik/detail/ReactorBackend.hpp"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zorvik::detail {
+
+// Readiness through epoll: every connection socket is armed one-shot, and an
+// eventfd (level-triggered) wakes a blocked wait.
+class EpollReactor final : public ReactorBackend {
+public:
+    // Throws std::runtime_error when epoll or the eventfd cannot be set up.
+    explicit EpollReactor(std::shared_ptr<LoggerAdapter> logger);
+    ~EpollReactor() override;
+    EpollReactor(const EpollReactor&) = delete;
+    EpollReactor& operator=(const EpollReactor&) = delete;
+
+    bool watch(const std::shared_ptr<ConnectionState>& connection) override;
+    bool rearm(const std::shared_ptr<ConnectionState>& connection) override;
+    void forget(int fd) override;
+    void wake() override;
+
+    // Waits up to 100 ms and hands every ready connection socket to `onReady`.
+    // False when waiting failed; `failure` then holds "epoll_wait failed: ...".
+    bool waitOnce(const std::function<void(int fd)>& onReady, std::string& failure);
+
+private:
+    bool arm(ConnectionState& connection, bool adding);
+    void drainWakeup();
+
+    std::shared_ptr<LoggerAdapter> logger_;
+    int epollFd_ = -1;
+    int wakeupFd_ = -1;
+};
+
+}  // namespace zorvik::detail

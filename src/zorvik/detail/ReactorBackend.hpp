@@ -1,0 +1,30 @@
+#pragma once
+
+#include "zorvik/detail/ReactorTypes.hpp"
+
+#include <cstddef>
+#include <memory>
+
+namespace zorvik::detail {
+
+// Where readiness comes from: the part of a reactor client that differs
+// between event back ends. The shared reactor core drives connections and
+// calls these hooks; every arming is one-shot.
+class ReactorBackend {
+public:
+    virtual ~ReactorBackend() = default;
+
+    // Starts watching a new connection; false closes it before use.
+    virtual bool watch(const std::shared_ptr<ConnectionState>& connection) = 0;
+    // Watches again after a processing step or after request text was queued;
+    // false for a closed or failing connection.
+    virtual bool rearm(const std::shared_ptr<ConnectionState>& connection) = 0;
+    // Called before the socket is closed.
+    virtual void forget(int fd) = 0;
+    // Makes a blocked wait return.
+    virtual void wake() = 0;
+    // Most bytes taken by one read.
+    virtual std::size_t readChunkSize() const { return 8192; }
+};
+
+}  // namespace zorvik::detail

@@ -1,0 +1,171 @@
+#include "zorvik/detail/ReactorCore.hpp"
+
+#include "zorvik/HttpClientBase.hpp"
+
+#include <utility>
+
+namespace zorvik::detail {
+namespace {
+
+constexpr std::size_t kResolverWorkers = 2;
+constexpr std::size_t kResolverCapacity = 256;
+
+constexpr const char* kResolverRefused = "DNS resolver queue is full or shutting down";
+constexpr const char* kNoConnection = "Failed to acquire connection";
+constexpr const char* kConnectionUnavailable = "Connection unavailable";
+
+// A caller's own Host header stands in for the writer's built-in line, which
+// comes right after the request line, so that the server sees one Host.
+std::string requestTextFor(const HttpRequest& request) {
+    std::string text = HttpClientBase::buildHttpRequest(request);
+    if (!HttpClientBase::hasHeaderIgnoreCase(request.headers, "host")) {
+        return text;
+    }
+    const std::string builtIn = "\r\nHost: " + request.host + "\r\n";
+    const auto lineEnd = text.find("\r\n");
+    if (lineEnd != std::string::npos && text.compare(lineEnd, builtIn.size(), builtIn) == 0) {
+        text.erase(lineEnd, builtIn.size() - 2);
+    }
+    return text;
+}
+
+}  // namespace
+
+HttpResponse failureResponse(const std::string& message) {
+    return HttpResponse(0, message, {}, "");
+}
+
+HttpResponse timeoutResponse(int timeoutMs) {
+    return HttpResponse(408, "Request Timeout", {}, "Request timed out after " + std::to_string(timeoutMs) + " ms");
+}
+
+ReactorCore::ReactorCore(ReactorBackend& backend, std::shared_ptr<SSLContext> sslContext,
+                         std::shared_ptr<LoggerAdapter> logger)
+    : backend_(backend),
+      sslContext_(std::move(sslContext)),
+      logger_(std::move(logger)),
+      resolver_(std::make_unique<BoundedTaskExecutor>(kResolverWorkers, kResolverCapacity)) {}
+
+ReactorCore::~ReactorCore() {
+    // Normally done by the client's teardown already; a second call returns at once.
+    resolver_->shutdown(TaskShutdownMode::Drain);
+}
+
+void ReactorCore::submit(const HttpRequest& request, Callback callback) {
+    auto completion = std::make_shared<RequestCompletion>();
+    completion->callback = std::move(callback);
+    performHttpRequest(request, completion);
+}
+
+void ReactorCore::performHttpRequest(const HttpRequest& request,
+                                     const std::shared_ptr<RequestCompletion>& completion) {
+    if (const auto reason = closedReason()) {
+        fail(completion, *reason);
+        return;
+    }
+    const bool accepted = resolver_->submit([this, request, completion] { runResolverTask(request, completion); });
+    if (!accepted) {
+        fail(completion, kResolverRefused);
+    }
+}
+
+void ReactorCore::runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
+    try {
+        if (const auto reason = closedReason()) {
+            fail(completion, *reason);
+            return;
+        }
+        const auto context = createRequestContext(request, completion, 0, Clock::time_point::min());
+        const auto connection = acquireConnection(request);
+        if (!connection) {
+            fail(completion, kNoConnection);
+            return;
+        }
+        enqueueRequest(connection, context);
+    } catch (const std::exception& error) {
+        fail(completion, std::string("Request failed: ") + error.what());
+    }
+}
+
+std::shared_ptr<RequestContext> ReactorCore::createRequestContext(const HttpRequest& request,
+                                                                  std::shared_ptr<RequestCompletion> completion,
+                                                                  int redirectCount,
+                                                                  Clock::time_point deadline) const {
+    auto context = std::make_shared<RequestContext>(RequestContext{
+        request, std::move(completion), requestTextFor(request), redirectCount, request.timeout,
+        deadline});
+    if (deadline == Clock::time_point::min()) {
+        context->deadline = Clock::now() + std::chrono::milliseconds(request.timeout);
+    }
+    return context;
+}
+
+void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context) {
+    std::optional<std::string> refusal;
+    {
+        const std::lock_guard lock(connection->mutex);
+        if (connection->closedLocked() || !connection->keepAlive) {
+            refusal = kConnectionUnavailable;
+        } else if (auto reason = closedReason()) {
+            // The reactor may already have failed every connection it knew.
+            refusal = std::move(reason);
+        } else {
+            connection->pendingRequests.push_back(context);
+            connection->writeBuffer += context->requestText;
+            connection->used = true;
+            connection->lastActivity = Clock::now();
+            if (HttpClientBase::hasHeaderValueIgnoreCase(context->request.headers, "connection", "close")) {
+                connection->keepAlive = false;
+                connection->closeAfterResponse = true;
+            }
+            if (connection->phase == ConnectionPhase::Idle) {
+                connection->phase = ConnectionPhase::Active;
+            }
+        }
+    }
+    if (refusal) {
+        fail(context->completion, *refusal);
+        return;
+    }
+    backend_.rearm(connection);
+    backend_.wake();
+}
+
+void ReactorCore::processReady(const ConnectionPtr& connection) {
+    processConnection(connection);
+    backend_.rearm(connection);
+}
+
+bool ReactorCore::markClosed(const std::string& reason) {
+    const std::lock_guard lock(closedMutex_);
+    if (closed_.load()) {
+        return false;
+    }
+    closedReason_ = reason;
+    closed_.store(true);
+    return true;
+}
+
+std::optional<std::string> ReactorCore::closedReason() const {
+    if (!closed_.load()) {
+        return std::nullopt;
+    }
+    return closedReason_;
+}
+
+void ReactorCore::deliver(const std::shared_ptr<RequestCompletion>& completion, HttpResponse response) const {
+    try {
+        completion->complete(std::move(response));
+    } catch (const std::exception& error) {
+        // A caller's callback must not take a library thread down with it.
+        logger_->warn(std::string("Request completion callback failed: ") + error.what());
+    } catch (...) {
+        logger_->warn("Request completion callback failed");
+    }
+}
+
+void ReactorCore::fail(const std::shared_ptr<RequestCompletion>& completion, const std::string& message) const {
+    deliver(completion, failureResponse(message));
+}
+
+}  // namespace zorvik::detail

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "zorvik/HttpResponse.hpp"
+#include "zorvik/LoggerAdapter.hpp"
+#include "zorvik/SSLContext.hpp"
+#include "zorvik/detail/BoundedTaskExecutor.hpp"
+#include "zorvik/detail/ConnectionTable.hpp"
+#include "zorvik/detail/ReactorBackend.hpp"
+#include "zorvik/detail/ReactorTypes.hpp"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvik::detail {
+
+// Texts of requests that a client can no longer carry.
+inline constexpr const char* kClientShuttingDown = "HTTP client is shutting down";
+inline constexpr const char* kReactorStopped = "HTTP client reactor stopped: ";
+
+// Everything of a reactor client but the event back end: the request path
+// through the resolver workers, the connection pool, connection processing,
+// deadlines, failures, redirects and teardown. A client owns one core and one
+// back end and runs the reactor thread that feeds the core its ready
+// connections. Resolver tasks refer to the core without owning it; the client
+// drains them before the core goes away.
+class ReactorCore {
+public:
+    using ConnectionPtr = std::shared_ptr<ConnectionState>;
+    using Callback = std::function<void(HttpResponse)>;
+
+    ReactorCore(ReactorBackend& backend, std::shared_ptr<SSLContext> sslContext,
+                std::shared_ptr<LoggerAdapter> logger);
+    ~ReactorCore();
+    ReactorCore(const ReactorCore&) = delete;
+    ReactorCore& operator=(const ReactorCore&) = delete;
+
+    // Set before the first request; not locked.
+    ReactorLimits& limits() { return limits_; }
+
+    // Starts a request; the callback runs exactly once.
+    void submit(const HttpRequest& request, Callback callback);
+
+    // Reactor thread.
+    ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
+    void processReady(const ConnectionPtr& connection);
+    void processConnection(const ConnectionPtr& connection);
+    void expireDeadlines();
+    void handleError(const ConnectionPtr& connection, const std::string& message);
+
+    // Teardown, in this order: stop taking requests and run the resolver
+    // tasks still queued; (the client stops its reactor thread); fail what is
+    // left on the connections and close them.
+    void stopAccepting();
+    void failEverything();
+    // The reactor thread is gone: every queued and later request fails with
+    // kReactorStopped followed by the reason.
+    void reactorStopped(const std::string& reason);
+
+private:
+    // Request path (ReactorCore.cpp).
+    void performHttpRequest(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
+    void runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
+    std::shared_ptr<RequestContext> createRequestContext(const HttpRequest& request,
+                                                         std::shared_ptr<RequestCompletion> completion,
+                                                         int redirectCount, Clock::time_point deadline) const;
+    void enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context);
+    bool markClosed(const std::string& reason);
+    std::optional<std::string> closedReason() const;
+    void deliver(const std::shared_ptr<RequestCompletion>& completion, HttpResponse response) const;
+    void fail(const std::shared_ptr<RequestCompletion>& completion, const std::string& message) const;
+
+    // Pool (ConnectionPool.cpp).
+    ConnectionPtr acquireConnection(const HttpRequest& request);
+    ConnectionPtr findReusableConnection(const ConnectionKey& key);
+    bool tryReserveReusableConnection(const ConnectionPtr& connection, bool& dead);
+    bool evictOldestIdleConnection();
+    ConnectionPtr createConnection(const HttpRequest& request) const;
+
+    // Connection set-up on the reactor thread (ConnectionSetup.cpp); the
+    // connection's mutex is held.
+    void ensureConnectionEstablished(ConnectionState& connection);
+    void initializeSSLConnection(ConnectionState& connection) const;
+    static void performSSLHandshake(ConnectionState& connection, Clock::time_point deadline);
+
+    // Processing (ConnectionProcessing.cpp).
+    std::string writePending(ConnectionState& connection);
+    std::string readAvailable(ConnectionState& connection, bool& peerClosed);
+    void processAvailableResponses(const ConnectionPtr& connection, bool peerClosed);
+
+    // Deadlines and failures (ConnectionFailures.cpp).
+    bool expireTimedOutRequests(const ConnectionPtr& connection);
+    std::vector<std::shared_ptr<RequestContext>> takeAllForFailure(ConnectionState& connection);
+    void closeConnection(const ConnectionPtr& connection);
+
+    // Redirects (Redirects.cpp).
+    void handleCompletedRequest(const std::shared_ptr<RequestContext>& context, HttpResponse response);
+    void followRedirect(const std::shared_ptr<RequestContext>& context, const HttpRequest& next);
+
+    ReactorBackend& backend_;
+    std::shared_ptr<SSLContext> sslContext_;
+    std::shared_ptr<LoggerAdapter> logger_;
+    ReactorLimits limits_;
+    std::mutex poolMutex_;
+    ConnectionTable table_;
+    std::vector<char> readChunk_;  // reactor thread only
+
+    std::mutex closedMutex_;
+    std::string closedReason_;  // written once, before closed_ is set
+    std::atomic<bool> closed_{false};
+
+    // Last member: destroyed (and its workers joined) first.
+    std::unique_ptr<BoundedTaskExecutor> resolver_;
+};
+
+// Status-0 response of a failed exchange.
+HttpResponse failureResponse(const std::string& message);
+// The 408 response of a request past its deadline.
+HttpResponse timeoutResponse(int timeoutMs);
+
+}  // namespace zorvik::detail

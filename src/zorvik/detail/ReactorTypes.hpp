@@ -1,0 +1,108 @@
+#pragma once
+
+#include "zorvik/AsyncSessionConfig.hpp"
+#include "zorvik/HttpRequest.hpp"
+#include "zorvik/SSLConnection.hpp"
+#include "zorvik/detail/RequestCompletion.hpp"
+#include "zorvik/detail/ResponseFramer.hpp"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace zorvik::detail {
+
+using Clock = std::chrono::steady_clock;
+
+// Pool identity of a connection: requests share a connection only when all three match.
+struct ConnectionKey {
+    std::string host;
+    int port = 0;
+    bool useTls = false;
+
+    bool operator==(const ConnectionKey&) const = default;
+};
+
+struct ConnectionKeyHash {
+    std::size_t operator()(const ConnectionKey& key) const noexcept {
+        std::size_t seed = std::hash<std::string>{}(key.host);
+        const auto mix = [&seed](std::size_t value) { seed ^= value + 0x9e3779b9 + (seed << 6) + (seed >> 2); };
+        mix(std::hash<int>{}(key.port));
+        mix(std::hash<bool>{}(key.useTls));
+        return seed;
+    }
+};
+
+enum class ConnectionPhase : std::uint32_t {
+    Connecting = 0,  // connect or TLS handshake not finished
+    Active = 1,      // requests queued or bytes unsent (or reserved for a request)
+    Idle = 2,        // keep-alive, nothing queued
+    Failing = 3,     // its requests are being failed
+    Closed = 4,      // final
+};
+
+// One request (or one redirect hop of it) on its way over a connection.
+struct RequestContext {
+    HttpRequest request;
+    std::shared_ptr<RequestCompletion> completion;  // shared by every hop of one request
+    std::string requestText;
+    int redirectCount = 0;
+    int timeoutMs = 0;
+    Clock::time_point deadline;
+};
+
+// A pooled connection. Every field is guarded by `mutex`; once closed, fd is
+// -1 and the phase Closed for good.
+struct ConnectionState {
+    int fd = -1;
+    std::string host;
+    int port = 0;
+    ConnectionKey key;
+    std::string writeBuffer;
+    std::string readBuffer;
+    std::size_t writeOffset = 0;
+    std::uint64_t bytesReceived = 0;
+    ConnectionPhase phase = ConnectionPhase::Connecting;
+    std::mutex mutex;
+    std::deque<std::shared_ptr<RequestContext>> pendingRequests;
+    bool keepAlive = true;
+    bool used = false;
+    bool closeAfterResponse = false;
+    Clock::time_point lastActivity = Clock::now();
+    bool useTls = false;
+    // The TCP connect has completed; a TLS handshake may still be running.
+    bool tcpConnected = false;
+    // Raised by an event back end each time it arms the socket, so that it
+    // can tell a stale readiness report from the current one.
+    std::uint64_t armGeneration = 0;
+    std::unique_ptr<SSLConnection> ssl;
+    bool handshakeComplete = false;
+    // Remembers framing progress across reads of one response.
+    ResponseFramer framer;
+
+    bool closedLocked() const {
+        return fd < 0 || phase == ConnectionPhase::Failing || phase == ConnectionPhase::Closed;
+    }
+    // Writability matters only until the TCP connect completes and while
+    // request bytes wait; a TLS handshake then proceeds on readability, so a
+    // writable socket never spins the reactor during the handshake.
+    bool wantsWritableLocked() const { return !tcpConnected || writeOffset < writeBuffer.size(); }
+};
+
+inline constexpr std::chrono::milliseconds kNeverExpires{std::numeric_limits<std::chrono::milliseconds::rep>::max()};
+
+// The pool's limits; an asynchronous session sets them before its first request.
+struct ReactorLimits {
+    std::size_t maxConnections = std::numeric_limits<std::size_t>::max();
+    std::size_t maxResponseBytes = std::numeric_limits<std::size_t>::max();
+    std::chrono::milliseconds idleConnectionTtl = kNeverExpires;
+    EndpointPolicy endpointPolicy;
+};
+
+}  // namespace zorvik::detail

@@ -1,0 +1,157 @@
+// Requests over real loopback sockets: the bytes on the wire, keep-alive
+// reuse and the response framings the client has to cut.
+#include "ClientTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "zorvik/CompressionHandler.hpp"
+
+#include <gtest/gtest.h>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+using testsupport::net::Reply;
+using testsupport::net::okResponse;
+
+class EpollClientExchange : public ::testing::Test {
+protected:
+    LoopbackServer server;
+    std::shared_ptr<LinuxAsyncEpollClient> client = makeClient();
+
+    HttpResponse get(const std::string& path) { return client->execute(makeRequest(HttpMethod::GET, server.url(path))); }
+
+    void TearDown() override { EXPECT_EQ(server.unusedReplies(), 0u); }
+};
+
+TEST_F(EpollClientExchange, GetWritesExactlyTheRequestLineHostAndKeepAlive) {
+    server.enqueue(Reply{okResponse("hi")});
+    const auto response = get("/a?b=1");
+    ASSERT_EQ(response.statusCode, 200);
+    EXPECT_EQ(response.statusMessage, "OK");
+    EXPECT_EQ(response.getBody(), "hi");
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0], "GET /a?b=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n");
+}
+
+TEST_F(EpollClientExchange, PostCarriesHeadersInByteOrderAndTheBodyLength) {
+    server.enqueue(Reply{okResponse("")});
+    auto request = makeRequest(HttpMethod::POST, server.url("/items"));
+    request.setHeader("x-late", "2");
+    request.setHeader("Accept", "application/json");
+    request.setBody("abc");
+    ASSERT_EQ(client->execute(request).statusCode, 200);
+    EXPECT_EQ(server.requests().at(0),
+              "POST /items HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nAccept: application/json\r\n"
+              "x-late: 2\r\nContent-Length: 3\r\n\r\nabc");
+}
+
+TEST_F(EpollClientExchange, CallersHostHeaderReplacesTheBuiltInOne) {
+    server.enqueue(Reply{okResponse("")});
+    auto request = makeRequest(HttpMethod::GET, server.url("/"));
+    request.setHeader("host", "api.example:8443");
+    ASSERT_EQ(client->execute(request).statusCode, 200);
+    const auto sent = server.requests().at(0);
+    EXPECT_EQ(testsupport::net::countHeader(sent, "Host"), 1u) << sent;
+    EXPECT_EQ(testsupport::net::requestHeader(sent, "Host"), "api.example:8443");
+}
+
+TEST_F(EpollClientExchange, ThreeSequentialRequestsShareOneConnection) {
+    for (const char* body : {"one", "two", "three"}) {
+        server.enqueue(Reply{okResponse(body)});
+    }
+    EXPECT_EQ(get("/1").getBody(), "one");
+    EXPECT_EQ(get("/2").getBody(), "two");
+    EXPECT_EQ(get("/3").getBody(), "three");
+    EXPECT_EQ(server.acceptCount(), 1u);
+}
+
+TEST_F(EpollClientExchange, RequestAskingToCloseIsNotReused) {
+    server.enqueue(Reply{okResponse("first")});
+    server.enqueue(Reply{okResponse("second")});
+    auto request = makeRequest(HttpMethod::GET, server.url("/"));
+    request.setHeader("Connection", "close");
+    ASSERT_EQ(client->execute(request).getBody(), "first");
+    EXPECT_EQ(testsupport::net::countHeader(server.requests().at(0), "Connection"), 1u);
+    EXPECT_EQ(get("/").getBody(), "second");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientExchange, ResponseAskingToCloseOpensANewConnectionNext) {
+    server.enqueue(Reply{okResponse("first", {{"Connection", "Close"}})});
+    server.enqueue(Reply{okResponse("second")});
+    EXPECT_EQ(get("/").getBody(), "first");
+    EXPECT_EQ(get("/").getBody(), "second");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientExchange, IdleConnectionClosedByTheServerIsReplaced) {
+    server.enqueue(Reply{okResponse("first")});
+    server.enqueue(Reply{okResponse("second")});
+    EXPECT_EQ(get("/").getBody(), "first");
+    server.closeIdleConnections();
+    const auto second = get("/");
+    EXPECT_EQ(second.statusCode, 200) << second.statusMessage;
+    EXPECT_EQ(second.getBody(), "second");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientExchange, UnsolicitedBytesAfterAResponseAreNeverTakenForTheNextOne) {
+    server.enqueue(Reply{okResponse("first") + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"});
+    server.enqueue(Reply{okResponse("fresh")});
+    EXPECT_EQ(get("/").getBody(), "first");
+    EXPECT_EQ(get("/").getBody(), "fresh");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+struct BodyCase {
+    const char* name;
+    std::string reply;
+    HttpMethod method;
+    int status;
+    std::string body;
+};
+
+class EpollClientBodies : public EpollClientExchange, public ::testing::WithParamInterface<BodyCase> {};
+
+std::string gzipReply(const std::string& text) {
+    return testsupport::net::httpResponse(
+        200, "OK", {{"Content-Encoding", "gzip"}},
+        CompressionHandler::compress(text, CompressionHandler::CompressionType::Gzip));
+}
+
+const std::string kLongText(20000, 'z');
+
+INSTANTIATE_TEST_SUITE_P(
+    Framings, EpollClientBodies,
+    ::testing::Values(
+        BodyCase{"ContentLength", okResponse("hello"), HttpMethod::GET, 200, "hello"},
+        BodyCase{"Chunked", testsupport::net::chunkedResponse("hello chunked world", 4), HttpMethod::GET, 200,
+                 "hello chunked world"},
+        BodyCase{"ChunkedLarge", testsupport::net::chunkedResponse(kLongText, 3000), HttpMethod::GET, 200, kLongText},
+        BodyCase{"Gzip", gzipReply("compressed text"), HttpMethod::GET, 200, "compressed text"},
+        BodyCase{"LargeBody", okResponse(kLongText), HttpMethod::GET, 200, kLongText},
+        BodyCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", HttpMethod::DELETE, 204, ""},
+        BodyCase{"HeadIgnoresLength", "HTTP/1.1 200 OK\r\nContent-Length: 42\r\n\r\n", HttpMethod::HEAD, 200, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(EpollClientBodies, ResponseIsFramedAndDecoded) {
+    server.enqueue(Reply{GetParam().reply});
+    const auto response = client->execute(makeRequest(GetParam().method, server.url("/")));
+    EXPECT_EQ(response.statusCode, GetParam().status) << response.statusMessage;
+    EXPECT_EQ(response.getBody(), GetParam().body);
+    // The connection stays usable for the next exchange.
+    server.enqueue(Reply{okResponse("next")});
+    EXPECT_EQ(get("/").getBody(), "next");
+    EXPECT_EQ(server.acceptCount(), 1u);
+}
+
+TEST_F(EpollClientExchange, ResponseWithoutLengthEndsWhenTheServerCloses) {
+    server.enqueue(Reply{"HTTP/1.1 200 OK\r\n\r\nuntil the end", std::chrono::milliseconds(0), false, true});
+    const auto response = get("/");
+    EXPECT_EQ(response.statusCode, 200);
+    EXPECT_EQ(response.getBody(), "until the end");
+}
+
+}  // namespace
+}  // namespace zorvik::testing
