@@ -1,5 +1,7 @@
 #include "zorvik/HttpRequest.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <regex>
 #include <stdexcept>
 #include <utility>
