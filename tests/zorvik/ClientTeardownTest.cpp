@@ -1,0 +1,168 @@
+// No request is left waiting: not when the client is destroyed, not when its
+// reactor thread stops, not when the resolver queue is full.
+#include "ClientTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "zorvik/AsyncSessionConfig.hpp"
+#include "zorvik/ZorvikInstance.hpp"
+
+#include <condition_variable>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+using testsupport::net::okResponse;
+using testsupport::net::Reply;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+Reply stall() {
+    return Reply{"", {}, true};
+}
+
+TEST(ClientTeardown, DestroyingTheClientCompletesRequestsInFlight) {
+    LoopbackServer server;
+    server.setHandler([](const std::string&) { return stall(); });
+    auto client = makeClient();
+    std::vector<std::future<HttpResponse>> pending;
+    for (int i = 0; i < 3; ++i) {
+        pending.push_back(client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 60000)));
+    }
+    ASSERT_TRUE(server.waitForRequests(3));
+    client.reset();
+    for (auto& future : pending) {
+        const auto response = future.get();
+        EXPECT_EQ(response.statusCode, 0);
+        EXPECT_EQ(response.statusMessage, "HTTP client is shutting down");
+    }
+}
+
+TEST(ClientTeardown, InstanceDroppedWhileAnAsyncRequestWaitsStillAnswersIt) {
+    LoopbackServer server;
+    server.enqueue(stall());
+    auto instance = std::make_unique<ZorvikInstance>(quietConfig());
+    auto future = instance->get(server.url("/")).flyAsync();
+    ASSERT_TRUE(server.waitForRequests(1));
+    // The instance is the last owner: the client stops on this thread, not on one of its own.
+    instance.reset();
+    EXPECT_EQ(future.get().statusMessage, "HTTP client is shutting down");
+}
+
+// Holds every resolver worker inside the endpoint policy until released.
+class PolicyGate {
+public:
+    bool pass() {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+        return false;
+    }
+    void awaitFirstCaller() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_ > 0; });
+    }
+    void open() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int waiting_ = 0;
+    bool open_ = false;
+};
+
+TEST(ClientTeardown, FullResolverQueueAnswersAtOnceOnTheCallersThread) {
+    auto gate = std::make_shared<PolicyGate>();
+    auto client = makeClient();
+    AsyncSessionConfig limits;
+    limits.maxConnections = 4;
+    limits.maxResponseBytes = 1 << 20;
+    limits.idleConnectionTtl = std::chrono::milliseconds::max();
+    limits.endpointPolicy = [gate](std::string_view, std::string_view) { return gate->pass(); };
+    client->configureAsyncSession(limits);
+
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    std::size_t onCaller = 0;
+    const auto caller = std::this_thread::get_id();
+    const int total = 300;
+    for (int i = 0; i < total; ++i) {
+        client->submit(makeRequest(HttpMethod::GET, "http://127.0.0.1:9/"), [&](HttpResponse response) {
+            const std::lock_guard lock(mutex);
+            messages.push_back(response.statusMessage);
+            onCaller += std::this_thread::get_id() == caller ? 1 : 0;
+        });
+        if (i == 0) {
+            gate->awaitFirstCaller();
+        }
+    }
+    {
+        const std::lock_guard lock(mutex);
+        // One task in the policy, at most one more taken by the other worker, 256 queued.
+        EXPECT_GE(onCaller, static_cast<std::size_t>(total - 258));
+        EXPECT_EQ(messages.size(), onCaller);
+        for (const auto& message : messages) {
+            EXPECT_EQ(message, "DNS resolver queue is full or shutting down");
+        }
+    }
+    gate->open();
+    client.reset();
+    EXPECT_EQ(messages.size(), static_cast<std::size_t>(total));
+}
+
+// The epoll descriptors this process holds.
+std::set<int> epollDescriptors() {
+    std::set<int> result;
+    DIR* directory = ::opendir("/proc/self/fd");
+    while (const dirent* entry = ::readdir(directory)) {
+        char target[256] = {};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(path.c_str(), target, sizeof(target) - 1) > 0 && std::string(target) == "anon_inode:[eventpoll]") {
+            result.insert(std::atoi(entry->d_name));
+        }
+    }
+    ::closedir(directory);
+    return result;
+}
+
+TEST(ClientTeardown, StoppedReactorFailsQueuedAndLaterRequests) {
+    LoopbackServer server;
+    server.enqueue(stall());
+    const auto before = epollDescriptors();
+    auto client = makeClient();
+    std::set<int> added;
+    for (const int fd : epollDescriptors()) {
+        if (!before.contains(fd)) {
+            added.insert(fd);
+        }
+    }
+    ASSERT_EQ(added.size(), 1u);
+    auto pending = client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 60000));
+    ASSERT_TRUE(server.waitForRequests(1));
+
+    // Put a descriptor that is no epoll instance in its place: the next wait fails.
+    const int stranger = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(::dup2(stranger, *added.begin()), 0);
+    ::close(stranger);
+
+    const auto failed = pending.get();
+    EXPECT_EQ(failed.statusCode, 0);
+    EXPECT_THAT(failed.statusMessage, StartsWith("HTTP client reactor stopped: epoll_wait failed: "));
+    const auto later = client->execute(makeRequest(HttpMethod::GET, server.url("/")));
+    EXPECT_EQ(later.statusMessage, failed.statusMessage);
+}
+
+}  // namespace
+}  // namespace zorvik::testing

@@ -1,0 +1,197 @@
+// How exchanges fail: deadlines, refused and unresolvable endpoints, peers
+// that close early, the response limit, the endpoint policy and the pool limit.
+#include "ClientTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "zorvik/AsyncSessionConfig.hpp"
+
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+using testsupport::net::okResponse;
+using testsupport::net::Reply;
+using ::testing::AnyOf;
+using ::testing::StartsWith;
+
+AsyncSessionConfig sessionLimits(std::uint64_t maxConnections) {
+    AsyncSessionConfig config;
+    config.maxConnections = maxConnections;
+    config.maxResponseBytes = std::numeric_limits<std::uint64_t>::max();
+    config.idleConnectionTtl = std::chrono::milliseconds::max();
+    return config;
+}
+
+// A loopback port that nothing listens on.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class EpollClientFailure : public ::testing::Test {
+protected:
+    LoopbackServer server;
+    std::shared_ptr<LinuxAsyncEpollClient> client = makeClient();
+
+    HttpResponse get(const std::string& url, int timeoutMs = 10000) {
+        return client->execute(makeRequest(HttpMethod::GET, url, timeoutMs));
+    }
+};
+
+TEST_F(EpollClientFailure, ServerThatNeverAnswersTimesOutWith408) {
+    server.enqueue(Reply{"", {}, true});
+    const auto response = get(server.url("/slow"), 200);
+    EXPECT_EQ(response.statusCode, 408);
+    EXPECT_EQ(response.statusMessage, "Request Timeout");
+    EXPECT_EQ(response.getBody(), "Request timed out after 200 ms");
+    EXPECT_TRUE(response.headers.empty());
+}
+
+TEST_F(EpollClientFailure, ZeroTimeoutIsDueAtOnce) {
+    server.setHandler([](const std::string&) { return Reply{"", {}, true}; });
+    const auto response = get(server.url("/"), 0);
+    EXPECT_EQ(response.statusCode, 408);
+    EXPECT_EQ(response.getBody(), "Request timed out after 0 ms");
+}
+
+TEST_F(EpollClientFailure, TimedOutConnectionIsNotReused) {
+    server.enqueue(Reply{"", {}, true});
+    server.enqueue(Reply{okResponse("after")});
+    EXPECT_EQ(get(server.url("/"), 100).statusCode, 408);
+    EXPECT_EQ(get(server.url("/")).getBody(), "after");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientFailure, RefusedConnectionIsStatusZero) {
+    const auto response = get("http://127.0.0.1:" + std::to_string(closedPort()) + "/");
+    EXPECT_EQ(response.statusCode, 0);
+    // Whether connect fails at once or later is the kernel's choice.
+    EXPECT_THAT(response.statusMessage,
+                AnyOf("Failed to acquire connection", "Connection failed: Connection refused"));
+    EXPECT_TRUE(response.body.empty());
+}
+
+TEST_F(EpollClientFailure, UnresolvableHostIsStatusZero) {
+    const auto response = get("http://no-such-host.invalid/");
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, "Failed to acquire connection");
+}
+
+TEST_F(EpollClientFailure, PeerClosingMidBodyFailsTheRequest) {
+    server.enqueue(Reply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial", {}, false, true});
+    const auto response = get(server.url("/"));
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, "Connection closed before complete HTTP response");
+}
+
+TEST_F(EpollClientFailure, UnusableChunkFramingIsAParseFailure) {
+    server.enqueue(Reply{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", {}, false, true});
+    const auto response = get(server.url("/"));
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_THAT(response.statusMessage, StartsWith("Failed to parse HTTP response: "));
+}
+
+TEST_F(EpollClientFailure, ResponseLimitCountsEveryBufferedByte) {
+    const std::string reply = okResponse("0123456789");
+    auto limits = sessionLimits(4);
+    limits.maxResponseBytes = reply.size();
+    client->configureAsyncSession(limits);
+    server.enqueue(Reply{reply});
+    EXPECT_EQ(get(server.url("/")).getBody(), "0123456789");
+
+    auto tighter = makeClient();
+    limits.maxResponseBytes = reply.size() - 1;
+    tighter->configureAsyncSession(limits);
+    server.enqueue(Reply{reply});
+    const auto refused = tighter->execute(makeRequest(HttpMethod::GET, server.url("/")));
+    EXPECT_EQ(refused.statusCode, 0);
+    EXPECT_EQ(refused.statusMessage, "Response exceeds configured body limit");
+}
+
+TEST_F(EpollClientFailure, EndpointPolicySeesTheNumericAddressAndMayDenyAll) {
+    std::vector<std::string> asked;
+    auto limits = sessionLimits(4);
+    limits.endpointPolicy = [&asked](std::string_view host, std::string_view address) {
+        asked.push_back(std::string(host) + " " + std::string(address));
+        return false;
+    };
+    client->configureAsyncSession(limits);
+    const auto response = get(server.url("/"));
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage,
+              "Request failed: Endpoint policy denied every resolved address for host 127.0.0.1");
+    EXPECT_EQ(asked, std::vector<std::string>{"127.0.0.1 127.0.0.1"});
+    EXPECT_EQ(server.acceptCount(), 0u);
+}
+
+TEST_F(EpollClientFailure, EndpointPolicyThatThrowsDenies) {
+    auto limits = sessionLimits(4);
+    limits.endpointPolicy = [](std::string_view, std::string_view) -> bool { throw std::runtime_error("no"); };
+    client->configureAsyncSession(limits);
+    EXPECT_THAT(get(server.url("/")).statusMessage, StartsWith("Request failed: Endpoint policy denied"));
+}
+
+TEST_F(EpollClientFailure, ZeroIdleLifetimeNeverReuses) {
+    auto limits = sessionLimits(4);
+    limits.idleConnectionTtl = std::chrono::milliseconds(0);
+    client->configureAsyncSession(limits);
+    server.enqueue(Reply{okResponse("1")});
+    server.enqueue(Reply{okResponse("2")});
+    EXPECT_EQ(get(server.url("/")).getBody(), "1");
+    EXPECT_EQ(get(server.url("/")).getBody(), "2");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientFailure, ConnectionClosedByTheResponseFreesItsPlaceBeforeTheCallerHears) {
+    client->configureAsyncSession(sessionLimits(1));
+    for (int i = 0; i < 5; ++i) {
+        server.enqueue(Reply{okResponse("closing", {{"Connection", "close"}})});
+    }
+    for (int i = 0; i < 5; ++i) {
+        const auto response = get(server.url("/"));
+        ASSERT_EQ(response.statusCode, 200) << "request " << i << ": " << response.statusMessage;
+    }
+    EXPECT_EQ(server.acceptCount(), 5u);
+}
+
+TEST_F(EpollClientFailure, IdleConnectionIsEvictedAtTheLimit) {
+    LoopbackServer other;
+    client->configureAsyncSession(sessionLimits(1));
+    server.enqueue(Reply{okResponse("first")});
+    other.enqueue(Reply{okResponse("other")});
+    server.enqueue(Reply{okResponse("again")});
+    EXPECT_EQ(get(server.url("/")).getBody(), "first");
+    EXPECT_EQ(get(other.url("/")).getBody(), "other");
+    EXPECT_EQ(get(server.url("/")).getBody(), "again");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
+TEST_F(EpollClientFailure, BusyConnectionAtTheLimitRefusesAnotherOrigin) {
+    LoopbackServer other;
+    client->configureAsyncSession(sessionLimits(1));
+    server.enqueue(Reply{"", {}, true});
+    auto pending = client->executeAsync(makeRequest(HttpMethod::GET, server.url("/")));
+    ASSERT_TRUE(server.waitForRequests(1));
+    const auto refused = get(other.url("/"));
+    EXPECT_EQ(refused.statusCode, 0);
+    EXPECT_EQ(refused.statusMessage, "Failed to acquire connection");
+    client.reset();
+    EXPECT_EQ(pending.get().statusMessage, "HTTP client is shutting down");
+}
+
+}  // namespace
+}  // namespace zorvik::testing
