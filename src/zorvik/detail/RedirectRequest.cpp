@@ -23,12 +23,14 @@ std::string resolveLocation(const HttpRequest& previous, const std::string& loca
     std::string url = previous.useSSL ? "https://" : "http://";
     url += previous.host;
     if (previous.port != defaultPort) {
-        url += ":" + std::to_string(previous.port);
+        url += ':';
+        url += std::to_string(previous.port);
     }
     if (!location.starts_with("/")) {
-        url += "/";
+        url += '/';
     }
-    return url + location;
+    url += location;
+    return url;
 }
 
 HttpMethod redirectedMethod(HttpMethod method, int status) {
