@@ -132,6 +132,15 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
+    {
+        // A connect that ends before the connection's first request is
+        // queued is left for that request, which arms the socket again and
+        // then hears how the connect went.
+        const std::lock_guard lock(connection->mutex);
+        if (connection->phase == ConnectionPhase::Connecting && connection->pendingRequests.empty()) {
+            return;
+        }
+    }
     processConnection(connection);
     backend_.rearm(connection);
 }

@@ -89,10 +89,13 @@ struct ConnectionState {
     bool closedLocked() const {
         return fd < 0 || phase == ConnectionPhase::Failing || phase == ConnectionPhase::Closed;
     }
-    // Writability matters only until the TCP connect completes and while
-    // request bytes wait; a TLS handshake then proceeds on readability, so a
-    // writable socket never spins the reactor during the handshake.
-    bool wantsWritableLocked() const { return !tcpConnected || writeOffset < writeBuffer.size(); }
+    // Writability matters until the TCP connect completes, and afterwards
+    // only while request bytes wait on an established connection: a TLS
+    // handshake proceeds on readability, so a writable socket never spins
+    // the reactor while the server's answer is awaited.
+    bool wantsWritableLocked() const {
+        return !tcpConnected || (phase != ConnectionPhase::Connecting && writeOffset < writeBuffer.size());
+    }
 };
 
 inline constexpr std::chrono::milliseconds kNeverExpires{std::numeric_limits<std::chrono::milliseconds::rep>::max()};
