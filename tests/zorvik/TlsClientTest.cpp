@@ -1,0 +1,263 @@
+// HTTPS through the epoll client: verification, SNI, keep-alive, body framing
+// and deadlines over TLS, against the TLS loopback server.
+#include "ClientTestSupport.hpp"
+#include "TlsTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "support/net/TestCertificates.hpp"
+#include "support/net/TlsLoopbackServer.hpp"
+#include "zorvik/CompressionHandler.hpp"
+#include "zorvik/OpenSSLContext.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <memory>
+#include <string>
+
+namespace zorvik {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testsupport::net::CertificateFiles;
+using testsupport::net::chunkedResponse;
+using testsupport::net::LoopbackServer;
+using testsupport::net::okResponse;
+using testsupport::net::PlainStream;
+using testsupport::net::Reply;
+using testsupport::net::ServerStream;
+using testsupport::net::TestCertificates;
+using testsupport::net::TlsLoopbackServer;
+using testsupport::net::TlsServerOptions;
+using zorvik::testing::makeRequest;
+using zorvik::testing::quietConfig;
+
+const TestCertificates& certificates() {
+    return TestCertificates::shared();
+}
+
+std::shared_ptr<OpenSSLContext> trustingContext() {
+    auto context = OpenSSLContext::createDefault();
+    context->setCABundleFile(certificates().caFile());
+    return context;
+}
+
+std::shared_ptr<LinuxAsyncEpollClient> clientWith(std::shared_ptr<SSLContext> context) {
+    auto config = quietConfig();
+    config->ssl(std::move(context));
+    return std::make_shared<LinuxAsyncEpollClient>(*config);
+}
+
+TlsServerOptions serving(const CertificateFiles& certificate) {
+    TlsServerOptions options;
+    options.certificate = certificate;
+    return options;
+}
+
+HttpResponse get(LinuxAsyncEpollClient& client, const std::string& url, int timeoutMs = 10000) {
+    return client.execute(makeRequest(HttpMethod::GET, url, timeoutMs));
+}
+
+TEST(TlsClientVerification, SucceedsWithTheCABundleAndIndicatesTheHost) {
+    TlsLoopbackServer server;
+    server.http().enqueue(Reply{okResponse("secure")});
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, server.url("/hello"));
+
+    EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+    EXPECT_EQ(response.getBody(), "secure");
+    EXPECT_EQ(server.serverNames(), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(testsupport::net::requestLine(server.http().requests().at(0)), "GET /hello HTTP/1.1");
+}
+
+TEST(TlsClientVerification, FailsWithoutTheCABundle) {
+    const zorvik::testing::ScopedTrustStore noSystemTrust;
+    TlsLoopbackServer server;
+    const auto client = clientWith(OpenSSLContext::createDefault());
+
+    const auto response = get(*client, server.url());
+
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_THAT(response.statusMessage, StartsWith("SSL handshake failed: "));
+    EXPECT_THAT(response.statusMessage, HasSubstr("certificate verify failed"));
+    EXPECT_TRUE(server.http().requests().empty());
+}
+
+struct RejectedCertificate {
+    const char* name;
+    CertificateFiles (*certificate)();
+};
+
+void PrintTo(const RejectedCertificate& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+class TlsClientRejects : public ::testing::TestWithParam<RejectedCertificate> {};
+
+TEST_P(TlsClientRejects, TheCertificateUnlessPeerVerificationIsOff) {
+    TlsLoopbackServer server(serving(GetParam().certificate()));
+    server.http().enqueue(Reply{okResponse("unverified")});
+
+    const auto refused = get(*clientWith(trustingContext()), server.url());
+    const auto context = trustingContext();
+    context->setVerifyPeer(false);
+    const auto accepted = get(*clientWith(context), server.url());
+
+    EXPECT_EQ(refused.statusCode, 0);
+    EXPECT_THAT(refused.statusMessage, StartsWith("SSL handshake failed: "));
+    EXPECT_THAT(refused.statusMessage, HasSubstr("certificate verify failed"));
+    EXPECT_EQ(accepted.statusCode, 200) << accepted.statusMessage;
+    EXPECT_EQ(accepted.getBody(), "unverified");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Certificates, TlsClientRejects,
+    ::testing::Values(RejectedCertificate{"NameMismatch", [] { return certificates().otherName(); }},
+                      RejectedCertificate{"Expired", [] { return certificates().expired(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TlsClientConnection, KeepsOneHandshakeForThreeRequests) {
+    TlsLoopbackServer server;
+    for (const char* body : {"one", "two", "three"}) {
+        server.http().enqueue(Reply{okResponse(body)});
+    }
+    const auto client = clientWith(trustingContext());
+
+    for (const char* body : {"one", "two", "three"}) {
+        const auto response = get(*client, server.url());
+        EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+        EXPECT_EQ(response.getBody(), body);
+    }
+    EXPECT_EQ(server.completedHandshakes(), 1U);
+    EXPECT_EQ(server.http().acceptCount(), 1U);
+}
+
+TEST(TlsClientConnection, LargeRequestBodyIsSentWhole) {
+    TlsLoopbackServer server;
+    server.http().enqueue(Reply{okResponse("stored")});
+    const auto client = clientWith(trustingContext());
+    auto request = makeRequest(HttpMethod::POST, server.url("/upload"));
+    const std::string payload(3 * 1024 * 1024, 'p');
+    request.setBody(payload);
+
+    const auto response = client->execute(request);
+
+    EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+    ASSERT_EQ(server.http().requests().size(), 1U);
+    EXPECT_EQ(testsupport::net::requestBody(server.http().requests()[0]), payload);
+}
+
+struct BodyCase {
+    const char* name;
+    std::string reply;
+    std::string expectedBody;
+};
+
+void PrintTo(const BodyCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+const std::string kDocument = R"({"pipelines":[{"id":"p1","name":"build"},{"id":"p2","name":"deploy"}]})";
+
+class TlsClientBodies : public ::testing::TestWithParam<BodyCase> {};
+
+TEST_P(TlsClientBodies, ArriveWhole) {
+    TlsLoopbackServer server;
+    server.http().enqueue(Reply{GetParam().reply});
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, server.url());
+
+    EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+    EXPECT_EQ(response.getBody(), GetParam().expectedBody);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Framing, TlsClientBodies,
+    ::testing::Values(BodyCase{"Chunked", chunkedResponse(kDocument, 7), kDocument},
+                      BodyCase{"Gzip", okResponse(CompressionHandler::compressGzip(kDocument),
+                                                  {{"Content-Encoding", "gzip"}}),
+                               kDocument},
+                      BodyCase{"ChunkedGzip", chunkedResponse(CompressionHandler::compressGzip(kDocument), 5,
+                                                              {{"Content-Encoding", "gzip"}}),
+                               kDocument},
+                      BodyCase{"Large", okResponse(std::string(200000, 'z')), std::string(200000, 'z')}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A body without a length ends where the peer closes; over TLS that close may
+// come with or without close_notify and must end the body either way.
+class TlsClientReadToClose : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TlsClientReadToClose, EndsTheBodyAtThePeersClose) {
+    TlsServerOptions options;
+    options.sendCloseNotify = GetParam();
+    TlsLoopbackServer server(options);
+    server.http().enqueue(Reply{"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nuntil the end", {}, false, true});
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, server.url());
+
+    EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+    EXPECT_EQ(response.getBody(), "until the end");
+}
+
+INSTANTIATE_TEST_SUITE_P(CloseNotify, TlsClientReadToClose, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "WithCloseNotify" : "WithoutCloseNotify"; });
+
+TEST(TlsClientConnection, PeerClosingMidBodyIsStillAnIncompleteResponse) {
+    TlsServerOptions options;
+    options.sendCloseNotify = false;
+    TlsLoopbackServer server(options);
+    server.http().enqueue(Reply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", {}, false, true});
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, server.url());
+
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, "Connection closed before complete HTTP response");
+}
+
+TEST(TlsClientDeadline, StalledHandshakeEndsWithTimeout) {
+    TlsServerOptions options;
+    options.stallHandshake = true;
+    TlsLoopbackServer server(options);
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, server.url(), 300);
+
+    EXPECT_EQ(response.statusCode, 408);
+    EXPECT_EQ(response.statusMessage, "Request Timeout");
+    EXPECT_EQ(response.getBody(), "Request timed out after 300 ms");
+}
+
+TEST(TlsClientConnection, PlainTextServerFailsTheHandshake) {
+    // Answers at once, before reading, as a plain HTTP server would answer garbage.
+    LoopbackServer server([](int fd) -> std::unique_ptr<ServerStream> {
+        const std::string answer = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
+        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+        return std::make_unique<PlainStream>(fd);
+    });
+    const auto client = clientWith(trustingContext());
+
+    const auto response = get(*client, "https://127.0.0.1:" + std::to_string(server.port()) + "/");
+
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_THAT(response.statusMessage, StartsWith("SSL handshake failed: "));
+}
+
+TEST(TlsClientConnection, HttpsWithoutAContextFails) {
+    TlsLoopbackServer server;
+    const auto client = std::make_shared<LinuxAsyncEpollClient>(*quietConfig());
+
+    const auto response = get(*client, server.url());
+
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, "No SSL context configured");
+}
+
+}  // namespace
+}  // namespace zorvik
