@@ -187,10 +187,7 @@ void LoopbackServer::serve(Connection& connection) {
              length = completeRequestLength(buffer)) {
             const auto request = buffer.substr(0, length);
             buffer.erase(0, length);
-            open = answer(connection, request);
-        }
-        if (buffer.empty()) {
-            setIdle(connection, true);
+            open = answer(connection, request, buffer.empty());
         }
     }
     const std::lock_guard lock(mutex_);
@@ -203,7 +200,7 @@ void LoopbackServer::serve(Connection& connection) {
     changed_.notify_all();
 }
 
-bool LoopbackServer::answer(Connection& connection, const std::string& request) {
+bool LoopbackServer::answer(Connection& connection, const std::string& request, bool lastBuffered) {
     {
         const std::lock_guard lock(mutex_);
         requests_.push_back(request);
@@ -212,6 +209,11 @@ bool LoopbackServer::answer(Connection& connection, const std::string& request) 
     const Reply reply = nextReply(request);
     if (!pause(reply.delay, reply.stall)) {
         return false;
+    }
+    // Idle from before the client can have seen the reply, so that a test
+    // that closes idle connections right after its response finds this one.
+    if (lastBuffered && !reply.closeAfter) {
+        setIdle(connection, true);
     }
     return connection.stream->writeAll(reply.bytes) && !reply.closeAfter;
 }

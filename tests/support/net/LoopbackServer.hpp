@@ -51,8 +51,8 @@ public:
     // Waits (bounded by the given time) until at least count requests arrived.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
-    // Closes every connection that waits for its next request; returns once
-    // their sockets are closed.
+    // Closes every connection that waits for its next request (or writes the
+    // reply to its last one); returns once their sockets are closed.
     void closeIdleConnections();
     void stop();
 
@@ -67,7 +67,7 @@ private:
 
     void acceptLoop();
     void serve(Connection& connection);
-    bool answer(Connection& connection, const std::string& request);
+    bool answer(Connection& connection, const std::string& request, bool lastBuffered);
     Reply nextReply(const std::string& request);
     bool pause(std::chrono::milliseconds delay, bool forever);
     void setIdle(Connection& connection, bool idle);
