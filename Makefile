@@ -28,6 +28,9 @@ test-tsan:
 	@cmake --build build-tsan -j $(JOBS) --target zorvik_tests
 	@ctest --test-dir build-tsan -j $(JOBS) -L zorvik --output-on-failure
 
+demo: build
+	@scripts/demo.sh $(BUILD)
+
 bench:
 	@$(MAKE) --no-print-directory build BUILD=build-bench CMAKE_FLAGS='-DCMAKE_BUILD_TYPE=Release -DQUIL_BUILD_BENCH=ON -DQUIL_BUILD_TESTS=OFF'
 	@for b in build-bench/bench/*_bench; do $$b; done
