@@ -1,7 +1,5 @@
 #include "zorvik/LinuxAsyncEpollClient.hpp"
 
-#include <limits>
-
 namespace zorvik {
 namespace {
 
@@ -14,27 +12,6 @@ std::shared_ptr<LoggerAdapter> orDefault(std::shared_ptr<LoggerAdapter> logger) 
 }
 
 }  // namespace
-
-namespace detail {
-
-std::future<HttpResponse> submitForFuture(HttpClient& client, const HttpRequest& request) {
-    auto promise = std::make_shared<std::promise<HttpResponse>>();
-    auto future = promise->get_future();
-    client.submit(request, [promise](HttpResponse response) { promise->set_value(std::move(response)); });
-    return future;
-}
-
-void applySessionLimits(ReactorLimits& limits, const AsyncSessionConfig& config) {
-    const auto clamp = [](std::uint64_t value) {
-        return static_cast<std::size_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::size_t>::max()));
-    };
-    limits.maxConnections = clamp(config.maxConnections);
-    limits.maxResponseBytes = clamp(config.maxResponseBytes);
-    limits.idleConnectionTtl = config.idleConnectionTtl;
-    limits.endpointPolicy = config.endpointPolicy;
-}
-
-}  // namespace detail
 
 LinuxAsyncEpollClient::LinuxAsyncEpollClient() : LinuxAsyncEpollClient(nullptr, nullptr, nullptr) {}
 
@@ -65,7 +42,7 @@ HttpResponse LinuxAsyncEpollClient::execute(const HttpRequest& request) {
 }
 
 std::future<HttpResponse> LinuxAsyncEpollClient::executeAsync(const HttpRequest& request) {
-    return detail::submitForFuture(*this, request);
+    return core_.submitForFuture(request);
 }
 
 HttpResponse LinuxAsyncEpollClient::performRequest(const HttpRequest& request) {
@@ -77,7 +54,7 @@ void LinuxAsyncEpollClient::submit(const HttpRequest& request, std::function<voi
 }
 
 void LinuxAsyncEpollClient::configureAsyncSession(const AsyncSessionConfig& config) {
-    detail::applySessionLimits(core_.limits(), config);
+    core_.configure(config);
 }
 
 void LinuxAsyncEpollClient::workerLoop() {

@@ -18,7 +18,9 @@ namespace zorvik {
 // connections, driven by one epoll reactor thread, with two resolver workers
 // doing name resolution and connect. Failures come back as status-0
 // responses, deadlines as 408; nothing throws to the caller. Destroying the
-// client completes every request still under way with status 0.
+// client completes every request still under way with status 0. The client's
+// own threads never hold it: a completion callback must not own the last
+// reference to the client either, since its destructor joins those threads.
 class LinuxAsyncEpollClient : public HttpClientBase {
 public:
     LinuxAsyncEpollClient();
@@ -45,12 +47,5 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread workerThread_;
 };
-
-namespace detail {
-// The future of a request sent through a client's submit.
-std::future<HttpResponse> submitForFuture(HttpClient& client, const HttpRequest& request);
-// Copies a session's connection limit, response limit, idle lifetime and endpoint policy.
-void applySessionLimits(ReactorLimits& limits, const AsyncSessionConfig& config);
-}  // namespace detail
 
 }  // namespace zorvik

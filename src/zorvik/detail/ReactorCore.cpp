@@ -2,6 +2,8 @@
 
 #include "zorvik/HttpClientBase.hpp"
 
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace zorvik::detail {
@@ -55,6 +57,23 @@ void ReactorCore::submit(const HttpRequest& request, Callback callback) {
     auto completion = std::make_shared<RequestCompletion>();
     completion->callback = std::move(callback);
     performHttpRequest(request, completion);
+}
+
+std::future<HttpResponse> ReactorCore::submitForFuture(const HttpRequest& request) {
+    auto promise = std::make_shared<std::promise<HttpResponse>>();
+    auto future = promise->get_future();
+    submit(request, [promise](HttpResponse response) { promise->set_value(std::move(response)); });
+    return future;
+}
+
+void ReactorCore::configure(const AsyncSessionConfig& config) {
+    const auto clamp = [](std::uint64_t value) {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::size_t>::max()));
+    };
+    limits_.maxConnections = clamp(config.maxConnections);
+    limits_.maxResponseBytes = clamp(config.maxResponseBytes);
+    limits_.idleConnectionTtl = config.idleConnectionTtl;
+    limits_.endpointPolicy = config.endpointPolicy;
 }
 
 void ReactorCore::performHttpRequest(const HttpRequest& request,

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,9 +42,12 @@ public:
 
     // Set before the first request; not locked.
     ReactorLimits& limits() { return limits_; }
+    // Takes a session's connection limit, response limit, idle lifetime and endpoint policy.
+    void configure(const AsyncSessionConfig& config);
 
     // Starts a request; the callback runs exactly once.
     void submit(const HttpRequest& request, Callback callback);
+    std::future<HttpResponse> submitForFuture(const HttpRequest& request);
 
     // Reactor thread.
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
