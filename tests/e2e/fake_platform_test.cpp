@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -97,6 +98,18 @@ TEST(FakePlatform, EachStubAnswersAsOftenAsDeclared) {
 
     EXPECT_EQ(platform->unexpected(), std::vector<std::string>{"GET /twice"});
     EXPECT_NONFATAL_FAILURE(platform.reset(), "unexpected request: GET /twice");
+}
+
+TEST(FakePlatform, DelayedAndClosingReplies) {
+    FakePlatform platform;
+    platform.expect("GET", "/slow").respond(200, "late").delay(std::chrono::milliseconds(20)).closeAfter();
+    platform.expect("GET", "/never").respond(200, "not reached");
+
+    // The connection closes after the first reply, so the second request is never read.
+    EXPECT_EQ(exchange(platform.port(), get("/slow") + get("/never")),
+              "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate");
+    EXPECT_EQ(platform.requests().size(), 1U);
+    EXPECT_EQ(platform.finish(), std::vector<std::string>{"stub left unused: GET /never (answered 0 of 1)"});
 }
 
 TEST(FakePlatform, MethodAndTargetMustBothMatch) {
