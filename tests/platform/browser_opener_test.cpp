@@ -1,0 +1,121 @@
+#include "platform/browser_opener.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "support/quil/scoped_environment.hpp"
+#include "support/quil/temporary_directory.hpp"
+
+namespace {
+
+using quarlino::quil::platform::PlatformBrowserOpener;
+using testsupport::quil::ScopedEnvironment;
+using testsupport::quil::TemporaryDirectory;
+
+constexpr const char* openingLine = "Opening Quarlino login in your browser...\n";
+constexpr const char* loginUrl = "https://quarlino.example/#/cli-auth?authorizationCode=a b&state=s;1";
+
+// A stand-in browser that writes its argument count and arguments, one per
+// line, to a file beside it.
+class BrowserOpenerTest : public testing::Test {
+protected:
+    std::filesystem::path writeRecorder(const std::string& name) const {
+        const std::filesystem::path script = directory_.path() / name;
+        std::ofstream file(script);
+        file << "#!/bin/sh\n"
+             << "{ printf '%s\\n' \"$#\"; for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done; } > '"
+             << recordPath().string() << "'\n";
+        file.close();
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        return script;
+    }
+
+    std::filesystem::path recordPath() const { return directory_.path() / "arguments"; }
+
+    // The opener does not wait for the browser; the test does, so that the
+    // record is complete and no child is left behind.
+    std::string recordedArguments() const {
+        while (waitpid(-1, nullptr, 0) > 0) {
+        }
+        std::ifstream file(recordPath());
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+
+    const std::filesystem::path& directory() const { return directory_.path(); }
+
+private:
+    TemporaryDirectory directory_;
+};
+
+TEST_F(BrowserOpenerTest, StartsTheConfiguredProgramWithTheUrlAsItsOnlyArgument) {
+    const ScopedEnvironment browser("QUIL_BROWSER", writeRecorder("record-browser").string());
+    std::ostringstream out;
+
+    PlatformBrowserOpener().open(loginUrl, out);
+
+    EXPECT_EQ(out.str(), openingLine);
+    EXPECT_EQ(recordedArguments(), std::string("1\n") + loginUrl + "\n");
+}
+
+TEST_F(BrowserOpenerTest, SearchesPathForABareProgramName) {
+    writeRecorder("record-browser");
+    const ScopedEnvironment path("PATH", directory().string());
+    const ScopedEnvironment browser("QUIL_BROWSER", "record-browser");
+    std::ostringstream out;
+
+    PlatformBrowserOpener().open("https://quarlino.example/", out);
+
+    EXPECT_EQ(recordedArguments(), "1\nhttps://quarlino.example/\n");
+}
+
+class DefaultBrowserTest : public BrowserOpenerTest,
+                           public testing::WithParamInterface<std::optional<std::string>> {};
+
+TEST_P(DefaultBrowserTest, FallsBackToXdgOpen) {
+    writeRecorder("xdg-open");
+    const ScopedEnvironment path("PATH", directory().string());
+    const ScopedEnvironment browser("QUIL_BROWSER", GetParam());
+    std::ostringstream out;
+
+    PlatformBrowserOpener().open("https://quarlino.example/", out);
+
+    EXPECT_EQ(recordedArguments(), "1\nhttps://quarlino.example/\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(UnsetOrEmpty, DefaultBrowserTest,
+                         testing::Values(std::nullopt, std::optional<std::string>("")));
+
+class UnstartableBrowserTest : public BrowserOpenerTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(UnstartableBrowserTest, FailsAfterAnnouncingTheAttempt) {
+    writeRecorder("record-browser");
+    const ScopedEnvironment path("PATH", directory().string());
+    const ScopedEnvironment browser("QUIL_BROWSER", GetParam());
+    std::ostringstream out;
+
+    try {
+        PlatformBrowserOpener().open("https://quarlino.example/", out);
+        FAIL() << "started " << GetParam();
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "cannot open the browser; set QUIL_BROWSER to a browser command");
+    }
+    EXPECT_EQ(out.str(), openingLine);
+    EXPECT_FALSE(std::filesystem::exists(recordPath()));
+}
+
+// A value is one program, never split into words, so options cannot ride along.
+INSTANTIATE_TEST_SUITE_P(Programs, UnstartableBrowserTest,
+                         testing::Values("/nonexistent/quil-browser", "no-such-quil-browser",
+                                         "record-browser --new-window"));
+
+}  // namespace
