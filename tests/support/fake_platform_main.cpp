@@ -92,7 +92,13 @@ void waitForStop(int signalFd) {
 int serve(const Arguments& arguments) {
     const int signalFd = stopSignals();
     fake::FakePlatform platform(fake::FakePlatform::Options{arguments.tls});
-    fake::loadScenarioFile(platform, arguments.scenario);
+    try {
+        fake::loadScenarioFile(platform, arguments.scenario);
+    } catch (...) {
+        // The stubs loaded so far are no test's concern: report nothing for them.
+        platform.finish();
+        throw;
+    }
     if (arguments.portFile) {
         std::ofstream(*arguments.portFile) << platform.port() << '\n';
     }
