@@ -84,7 +84,7 @@ void LinuxAsyncEpollClient::workerLoop() {
 void LinuxAsyncEpollClient::cleanup() {
     core_.stopAccepting();
     stopping_.store(true);
-    reactor_.wake();
+    reactor_.wakeReactor();
     if (workerThread_.joinable()) {
         workerThread_.join();
     }

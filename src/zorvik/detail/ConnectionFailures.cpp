@@ -98,7 +98,7 @@ void ReactorCore::closeConnection(const ConnectionPtr& connection) {
     }
     // Out of the table before the number can be handed to a new socket.
     table_.remove(fd, key, connection.get());
-    backend_.forget(fd);
+    backend_.unregisterConnection(fd);
     ::close(fd);
 }
 

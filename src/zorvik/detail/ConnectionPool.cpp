@@ -39,7 +39,7 @@ ReactorCore::ConnectionPtr ReactorCore::acquireConnection(const HttpRequest& req
         return nullptr;
     }
     table_.insert(connection, connection->fd, connection->key);
-    if (!backend_.watch(connection)) {
+    if (!backend_.registerConnection(connection)) {
         closeConnection(connection);
         return nullptr;
     }

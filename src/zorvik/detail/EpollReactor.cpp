@@ -50,12 +50,12 @@ EpollReactor::~EpollReactor() {
     ::close(epollFd_);
 }
 
-bool EpollReactor::watch(const std::shared_ptr<ConnectionState>& connection) {
+bool EpollReactor::registerConnection(const std::shared_ptr<ConnectionState>& connection) {
     const std::lock_guard lock(connection->mutex);
     return arm(*connection, true);
 }
 
-bool EpollReactor::rearm(const std::shared_ptr<ConnectionState>& connection) {
+bool EpollReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection) {
     // Armed under the connection's lock: while it is held the socket cannot
     // be closed, so its number cannot meanwhile belong to a new connection.
     const std::lock_guard lock(connection->mutex);
@@ -81,13 +81,13 @@ bool EpollReactor::arm(ConnectionState& connection, bool adding) {
     return ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection.fd, &event) == 0;
 }
 
-void EpollReactor::forget(int fd) {
+void EpollReactor::unregisterConnection(int fd) {
     if (epollFd_ >= 0 && fd >= 0) {
         ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
     }
 }
 
-void EpollReactor::wake() {
+void EpollReactor::wakeReactor() {
     const std::uint64_t one = 1;
     if (::write(wakeupFd_, &one, sizeof(one)) < 0 && errno != EAGAIN) {
         logger_->warn("Failed to wake epoll reactor: " + systemText());

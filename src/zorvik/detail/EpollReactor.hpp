@@ -19,10 +19,10 @@ public:
     EpollReactor(const EpollReactor&) = delete;
     EpollReactor& operator=(const EpollReactor&) = delete;
 
-    bool watch(const std::shared_ptr<ConnectionState>& connection) override;
-    bool rearm(const std::shared_ptr<ConnectionState>& connection) override;
-    void forget(int fd) override;
-    void wake() override;
+    bool registerConnection(const std::shared_ptr<ConnectionState>& connection) override;
+    bool rearmConnection(const std::shared_ptr<ConnectionState>& connection) override;
+    void unregisterConnection(int fd) override;
+    void wakeReactor() override;
 
     // Waits up to 100 ms and hands every ready connection socket to `onReady`.
     // False when waiting failed; `failure` then holds "epoll_wait failed: ...".

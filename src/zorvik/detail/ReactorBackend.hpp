@@ -15,14 +15,14 @@ public:
     virtual ~ReactorBackend() = default;
 
     // Starts watching a new connection; false closes it before use.
-    virtual bool watch(const std::shared_ptr<ConnectionState>& connection) = 0;
+    virtual bool registerConnection(const std::shared_ptr<ConnectionState>& connection) = 0;
     // Watches again after a processing step or after request text was queued;
     // false for a closed or failing connection.
-    virtual bool rearm(const std::shared_ptr<ConnectionState>& connection) = 0;
+    virtual bool rearmConnection(const std::shared_ptr<ConnectionState>& connection) = 0;
     // Called before the socket is closed.
-    virtual void forget(int fd) = 0;
+    virtual void unregisterConnection(int fd) = 0;
     // Makes a blocked wait return.
-    virtual void wake() = 0;
+    virtual void wakeReactor() = 0;
     // Most bytes taken by one read.
     virtual std::size_t readChunkSize() const { return 8192; }
 };

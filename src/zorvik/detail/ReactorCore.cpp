@@ -146,8 +146,8 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
         fail(context->completion, *refusal);
         return;
     }
-    backend_.rearm(connection);
-    backend_.wake();
+    backend_.rearmConnection(connection);
+    backend_.wakeReactor();
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
@@ -161,7 +161,7 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
         }
     }
     processConnection(connection);
-    backend_.rearm(connection);
+    backend_.rearmConnection(connection);
 }
 
 bool ReactorCore::markClosed(const std::string& reason) {

@@ -33,7 +33,7 @@ void ReactorCore::failEverything() {
             connection->handshakeComplete = false;
         }
         if (fd >= 0) {
-            backend_.forget(fd);
+            backend_.unregisterConnection(fd);
             ::close(fd);
         }
         for (const auto& context : orphaned) {
