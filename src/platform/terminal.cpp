@@ -1,6 +1,7 @@
 #include "platform/terminal.hpp"
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstddef>
 #include <iostream>
@@ -13,60 +14,92 @@ namespace quarlino::quil::platform {
 
 namespace {
 
-// The signals that end the program while it waits for the secret: Ctrl-C,
-// Ctrl-\, a closed terminal and a polite kill. Any of them must leave the
-// terminal echoing again.
-constexpr std::array<int, 4> interruptingSignals{SIGINT, SIGQUIT, SIGHUP, SIGTERM};
+// The signals that take the terminal away while the secret is typed: Ctrl-C,
+// Ctrl-\, a closed terminal and a polite kill end the program, Ctrl-Z
+// suspends it. None of them may leave the terminal without echo.
+constexpr std::array<int, 5> guardedSignals{SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGTSTP};
 
 // What the signal handler needs; written before any handler is installed.
 struct SuppressedTerminal {
     int fd = -1;
     termios saved{};
-    std::array<struct sigaction, interruptingSignals.size()> previous{};
-    std::array<bool, interruptingSignals.size()> installed{};
+    termios hidden{};
+    struct sigaction guard {};
+    std::array<struct sigaction, guardedSignals.size()> previous{};
+    std::array<bool, guardedSignals.size()> installed{};
 };
 
 SuppressedTerminal suppressed;
 volatile std::sig_atomic_t suppressionActive = 0;
 
-// Async-signal-safe: restores the terminal, ends the hidden input line, puts
-// back the disposition the program had and re-raises, so the signal takes its
-// usual course once this handler returns.
-void restoreTerminalAndReraise(int signal) {
+std::size_t guardIndex(int signal) {
+    std::size_t index = 0;
+    while (index < guardedSignals.size() && guardedSignals[index] != signal) {
+        ++index;
+    }
+    return index;
+}
+
+// Everything below runs inside the signal handler and is async-signal-safe.
+
+// Gives the terminal back as it was and ends the hidden input line.
+void releaseTerminal() {
     tcsetattr(suppressed.fd, TCSAFLUSH, &suppressed.saved);
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, "\n", 1);
-    for (std::size_t index = 0; index < interruptingSignals.size(); ++index) {
-        if (interruptingSignals[index] == signal) {
-            sigaction(signal, &suppressed.previous[index], nullptr);
-        }
+}
+
+// Stops with the usual disposition; once continued, guards and hides again.
+void suspendUntilContinued(std::size_t index) {
+    sigaction(SIGTSTP, &suppressed.previous[index], nullptr);
+    raise(SIGTSTP);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    sigaction(SIGTSTP, &suppressed.guard, nullptr);
+    tcsetattr(suppressed.fd, TCSAFLUSH, &suppressed.hidden);
+}
+
+// Any other guarded signal is re-raised under the disposition the program had,
+// so it takes its usual course once this handler returns.
+void onGuardedSignal(int signal) {
+    const int savedErrno = errno;
+    releaseTerminal();
+    const std::size_t index = guardIndex(signal);
+    if (signal == SIGTSTP) {
+        suspendUntilContinued(index);
+    } else {
+        sigaction(signal, &suppressed.previous[index], nullptr);
+        raise(signal);
     }
-    raise(signal);
+    errno = savedErrno;
 }
 
 void installHandlers() {
-    struct sigaction action {};
-    action.sa_handler = restoreTerminalAndReraise;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : interruptingSignals) {
-        sigaddset(&action.sa_mask, signal);
+    struct sigaction& guard = suppressed.guard;
+    guard = {};
+    guard.sa_handler = onGuardedSignal;
+    guard.sa_flags = SA_RESTART;
+    sigemptyset(&guard.sa_mask);
+    for (const int signal : guardedSignals) {
+        sigaddset(&guard.sa_mask, signal);
     }
-    for (std::size_t index = 0; index < interruptingSignals.size(); ++index) {
-        const int signal = interruptingSignals[index];
+    for (std::size_t index = 0; index < guardedSignals.size(); ++index) {
+        const int signal = guardedSignals[index];
         suppressed.installed[index] = false;
         if (sigaction(signal, nullptr, &suppressed.previous[index]) != 0 ||
             suppressed.previous[index].sa_handler == SIG_IGN) {
-            // An ignored signal cannot interrupt the read; keep it ignored.
+            // An ignored signal cannot take the terminal away; keep it ignored.
             continue;
         }
-        suppressed.installed[index] = sigaction(signal, &action, nullptr) == 0;
+        suppressed.installed[index] = sigaction(signal, &guard, nullptr) == 0;
     }
 }
 
 void uninstallHandlers() {
-    for (std::size_t index = 0; index < interruptingSignals.size(); ++index) {
+    for (std::size_t index = 0; index < guardedSignals.size(); ++index) {
         if (suppressed.installed[index]) {
-            sigaction(interruptingSignals[index], &suppressed.previous[index], nullptr);
+            sigaction(guardedSignals[index], &suppressed.previous[index], nullptr);
             suppressed.installed[index] = false;
         }
     }
@@ -87,10 +120,11 @@ public:
         }
         suppressed.fd = fd;
         suppressed.saved = attributes;
+        suppressed.hidden = attributes;
+        suppressed.hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         installHandlers();
         suppressionActive = 1;
-        attributes.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fd, TCSAFLUSH, &attributes);
+        tcsetattr(fd, TCSAFLUSH, &suppressed.hidden);
     }
 
     ~EchoSuppression() {
