@@ -105,6 +105,27 @@ void uninstallHandlers() {
     }
 }
 
+// Holds the guarded signals back while the terminal and the handlers change
+// together, so that no handler sees them half switched.
+class GuardedSignalsHeld {
+public:
+    GuardedSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : guardedSignals) {
+            sigaddset(&held, signal);
+        }
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~GuardedSignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+    GuardedSignalsHeld(const GuardedSignalsHeld&) = delete;
+    GuardedSignalsHeld& operator=(const GuardedSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
 // Switches echo off on a terminal for its lifetime and guards the way out by
 // signal. Does nothing for a descriptor that is not a terminal or whose
 // attributes cannot be read (piped input).
@@ -122,6 +143,7 @@ public:
         suppressed.saved = attributes;
         suppressed.hidden = attributes;
         suppressed.hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        const GuardedSignalsHeld held;
         installHandlers();
         suppressionActive = 1;
         tcsetattr(fd, TCSAFLUSH, &suppressed.hidden);
@@ -131,8 +153,9 @@ public:
         if (suppressionActive == 0) {
             return;
         }
-        // Terminal first: a signal arriving in between finds its handler
-        // still installed and restores again, which is harmless.
+        // A signal held back here meets the program's own disposition and a
+        // terminal that is already restored.
+        const GuardedSignalsHeld held;
         tcsetattr(suppressed.fd, TCSAFLUSH, &suppressed.saved);
         uninstallHandlers();
         suppressionActive = 0;
