@@ -1,15 +1,43 @@
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
+#include "application/profile_service.hpp"
 #include "cli/cli_application.hpp"
 #include "cli/command_line.hpp"
 #include "cli/error_report.hpp"
+#include "cli/platform_factories.hpp"
+#include "cli/sleeper.hpp"
+#include "infrastructure/config/file_credential_store.hpp"
+#include "infrastructure/config/file_profile_repository.hpp"
+#include "platform/browser_opener.hpp"
+#include "platform/terminal.hpp"
 
-namespace cli = quarlino::quil::cli;
+namespace {
+
+namespace quil = quarlino::quil;
+namespace cli = quil::cli;
+
+std::string readSecret(std::string_view prompt) {
+    return quil::platform::readSecret(prompt);
+}
+
+// Every command, help and version included, needs the configuration directory
+// located: the stores are built before anything runs.
+int runCommand(const cli::ParsedCommand& command) {
+    quil::infrastructure::config::FileProfileRepository profileRepository;
+    quil::infrastructure::config::FileCredentialStore credentialStore;
+    quil::application::ProfileService profiles(profileRepository, credentialStore);
+    cli::CliApplication application(cli::makeHttpTransport, cli::makeQuarlinoGateway, profiles, readSecret,
+                                    cli::sleepMilliseconds, std::make_shared<quil::platform::PlatformBrowserOpener>());
+    return application.run(command, std::cin, std::cout, std::cerr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string_view> arguments;
@@ -26,8 +54,7 @@ int main(int argc, char** argv) {
 
     const bool json = parsed->outputFormat == cli::OutputFormat::Json;
     try {
-        cli::CliApplication application;
-        return application.run(*parsed, std::cin, std::cout, std::cerr);
+        return runCommand(*parsed);
     } catch (const std::exception& error) {
         return cli::reportFailure(std::cerr, json, error);
     }

@@ -116,17 +116,6 @@ TEST_F(QuilProcess, InvalidArgumentAfterParsingHasNoUsageAndFollowsTheParsedForm
     expectOutcome(quil({"completion", "fish ", "--output", "table"}), {{}, 2, "", "quil: " + message + "\n"});
 }
 
-// Placeholder behaviour until the command groups have handlers: the dispatcher
-// reports them as internal errors.
-TEST_F(QuilProcess, PlatformCommandsWithoutHandlersFailAsInternalErrors) {
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {"status"}, {"workspace", "list"}, {"team", "list", "--organization", "o"}, {"update", "check"}}) {
-        expectOutcome(quil(arguments), {arguments, 1, "", "quil: unsupported Quil command\n"});
-    }
-    expectOutcome(quil({"dashboard", "show", "--output=json"}),
-                  {{}, 1, "", jsonError("INTERNAL_ERROR", "unsupported Quil command")});
-}
-
 TEST_F(QuilProcess, BytesThatAreNotUtf8NeverBreakTheJsonRecord) {
     expectOutcome(quil({"\xFFno\xC3", "--output", "json"}),
                   {{}, 2, "", jsonError("INVALID_ARGUMENT", "unknown command: \xEF\xBF\xBDno\xEF\xBF\xBD")});

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <algorithm>
+#include <initializer_list>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "application/port/quarlino_gateway.hpp"
+#include "cli/parsed_command.hpp"
+#include "config/client_config.hpp"
+#include "model/records.hpp"
+
+namespace quarlino::quil::cli {
+
+class OutputFormatter;
+
+// Throws std::invalid_argument when the configuration carries no access token.
+void requireAuthentication(const config::ClientConfig& config);
+
+// Writes the prompt to `out` and reads one line from `in` without its "\n"
+// (a "\r" stays). Throws std::runtime_error when nothing can be read.
+std::string readLine(std::istream& in, std::ostream& out, std::string_view prompt);
+
+// All remaining input, less one final "\n" and then, only after it, one "\r".
+std::string readSecretFromStdin(std::istream& in);
+
+// Consent to a destructive command: --yes, or "y", "Y", "yes" or "YES" typed
+// after the prompt on `out`. With JSON output nobody is there to answer, so
+// --yes is required.
+bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ostream& out,
+                        std::string_view prompt);
+
+// The value of an option the parser already required; its absence is a bug.
+std::string_view requiredOption(const ParsedCommand& command, std::string_view name);
+
+// "-" becomes "_" and letters are upper-cased; the result must be one of the
+// allowed values, which are written that way.
+std::string normalizeEnumOption(std::string_view value, std::initializer_list<std::string_view> allowed,
+                                std::string_view name);
+
+[[noreturn]] void throwRecordNotFound(std::string_view kind, std::string_view selector);
+[[noreturn]] void throwAmbiguousRecord(std::string_view kind, std::string_view selector);
+
+// The one record whose id or other key equals the selector byte for byte. An
+// id match has no priority over a name match: a name that looks like another
+// record's id must not silently pick either of them.
+template <typename Record>
+Record resolve(const std::vector<Record>& records, std::string_view selector,
+               std::initializer_list<std::string Record::*> keys, std::string_view kind) {
+    const Record* found = nullptr;
+    std::size_t matches = 0;
+    for (const Record& record : records) {
+        const bool matching =
+            std::any_of(keys.begin(), keys.end(), [&](auto key) { return record.*key == selector; });
+        if (matching) {
+            found = &record;
+            ++matches;
+        }
+    }
+    if (matches == 0) {
+        throwRecordNotFound(kind, selector);
+    }
+    if (matches > 1) {
+        throwAmbiguousRecord(kind, selector);
+    }
+    return *found;
+}
+
+model::Workspace resolveWorkspace(const std::vector<model::Workspace>& workspaces, std::string_view selector);
+model::Organization resolveOrganization(application::port::QuarlinoGateway& gateway, std::string_view selector);
+model::Project resolveProject(application::port::QuarlinoGateway& gateway, std::string_view selector);
+model::Pipeline resolvePipeline(application::port::QuarlinoGateway& gateway, std::string_view selector);
+model::VariableGroup resolveVariableGroup(application::port::QuarlinoGateway& gateway, std::string_view selector);
+model::SecretGroup resolveSecretGroup(application::port::QuarlinoGateway& gateway, std::string_view selector);
+
+// The whole content of the file, or of `in` when the path is "-".
+std::string readFile(std::string_view path, std::istream& in);
+
+// A JSON object read like readFile, returned compact with its keys in byte
+// order.
+std::string readJsonObject(std::string_view path, std::istream& in);
+
+// The result of a change: the receipt as compact JSON in JSON mode (also when
+// quiet), else the message unless quiet.
+void mutationReceipt(OutputFormatter& formatter, const nlohmann::json& receipt, std::string_view message);
+
+}  // namespace quarlino::quil::cli

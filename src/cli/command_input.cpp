@@ -1,0 +1,86 @@
+#include <fstream>
+#include <istream>
+#include <iterator>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/command_helpers.hpp"
+
+namespace quarlino::quil::cli {
+namespace {
+
+std::string readAll(std::istream& in) {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool isConsent(std::string_view answer) {
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+}
+
+}  // namespace
+
+std::string readLine(std::istream& in, std::ostream& out, std::string_view prompt) {
+    out << prompt << std::flush;
+    std::string line;
+    if (!std::getline(in, line)) {
+        throw std::runtime_error("cannot read command input");
+    }
+    return line;
+}
+
+std::string readSecretFromStdin(std::istream& in) {
+    std::string secret = readAll(in);
+    if (secret.ends_with('\n')) {
+        secret.pop_back();
+        if (secret.ends_with('\r')) {
+            secret.pop_back();
+        }
+    }
+    return secret;
+}
+
+bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ostream& out,
+                        std::string_view prompt) {
+    if (command.hasFlag("yes")) {
+        return true;
+    }
+    if (command.outputFormat == OutputFormat::Json) {
+        throw std::invalid_argument("--yes is required for destructive commands with --output json");
+    }
+    return isConsent(readLine(in, out, std::string(prompt) + " [y/N] "));
+}
+
+std::string readFile(std::string_view path, std::istream& in) {
+    if (path == "-") {
+        return readAll(in);
+    }
+    std::ifstream file(std::string(path), std::ios::in | std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot open file: " + std::string(path));
+    }
+    // A directory opens but fails on the first read; it is no file either.
+    try {
+        return readAll(file);
+    } catch (const std::exception&) {
+        throw std::runtime_error("cannot open file: " + std::string(path));
+    }
+}
+
+std::string readJsonObject(std::string_view path, std::istream& in) {
+    const std::string text = readFile(path, in);
+    nlohmann::json document;
+    try {
+        document = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw std::invalid_argument(std::string("cannot parse deployment target configuration: ") + error.what());
+    }
+    if (!document.is_object()) {
+        throw std::invalid_argument("deployment target configuration must be a JSON object");
+    }
+    return document.dump();
+}
+
+}  // namespace quarlino::quil::cli

@@ -1,0 +1,12 @@
+#include <stdexcept>
+
+#include "cli/cli_application.hpp"
+
+namespace quarlino::quil::cli {
+
+// Not built yet: reported as an internal error until the handler lands.
+int CliApplication::runUpdate(const ParsedCommand&, std::ostream&) {
+    throw std::logic_error(unsupportedCommandMessage);
+}
+
+}  // namespace quarlino::quil::cli

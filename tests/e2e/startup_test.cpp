@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/golden_files.hpp"
+#include "e2e/process_runner.hpp"
+#include "e2e/temporary_directory.hpp"
+
+namespace quarlino::quil::e2e {
+namespace {
+
+const std::string noDirectory = "HOME or XDG_CONFIG_HOME is required for Quil configuration";
+
+ProcessResult quil(std::vector<std::string> arguments, std::map<std::string, std::string> environment) {
+    environment.emplace("PATH", "/usr/bin:/bin");
+    environment.emplace("LANG", "C");
+    return runProcess({QUIL_BINARY, std::move(arguments), std::move(environment), ""});
+}
+
+// The stores locate the configuration directory before any command runs, so
+// without one even the local commands fail as internal errors.
+TEST(QuilStartup, EveryCommandNeedsAConfigurationDirectory) {
+    const std::vector<std::map<std::string, std::string>> environments{
+        {}, {{"HOME", ""}}, {{"XDG_CONFIG_HOME", ""}}, {{"HOME", ""}, {"XDG_CONFIG_HOME", ""}}};
+    const std::vector<std::vector<std::string>> commands{
+        {"--version"}, {}, {"help"}, {"version"}, {"completion", "bash"}, {"status"}, {"workspace", "list"}};
+    for (const auto& environment : environments) {
+        for (const auto& arguments : commands) {
+            const ProcessResult result = quil(arguments, environment);
+            EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(arguments);
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err, "quil: " + noDirectory + "\n");
+        }
+    }
+}
+
+TEST(QuilStartup, TheMissingDirectoryFollowsTheParsedOutputFormat) {
+    const ProcessResult result = quil({"version", "--output=json"}, {});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "{\"code\":\"INTERNAL_ERROR\",\"httpStatus\":null,\"message\":\"" + noDirectory + "\"}\n");
+}
+
+// A line that does not parse is refused before anything is built.
+TEST(QuilStartup, ParseErrorsComeFirst) {
+    const ProcessResult result = quil({"nothing"}, {});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "quil: unknown command: nothing\n\n" + cli::golden::topLevelUsage());
+}
+
+TEST(QuilStartup, EitherVariableLocatesTheDirectoryAndNothingIsWrittenForLocalCommands) {
+    const TemporaryDirectory root;
+    const std::string directory = root.path().string();
+    for (const auto& environment : std::vector<std::map<std::string, std::string>>{
+             {{"HOME", directory}}, {{"XDG_CONFIG_HOME", directory}}, {{"HOME", ""}, {"XDG_CONFIG_HOME", directory}}}) {
+        for (const auto& arguments : std::vector<std::vector<std::string>>{{"--version"}, {"help"}}) {
+            const ProcessResult result = quil(arguments, environment);
+            EXPECT_EQ(result.exitCode, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(root.path()));
+}
+
+}  // namespace
+}  // namespace quarlino::quil::e2e
