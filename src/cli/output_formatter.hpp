@@ -44,7 +44,7 @@ public:
     void profiles(const std::vector<model::Profile>& profiles, const std::optional<std::string>& activeName);
     void updateCheck(const application::UpdateCheckResult& result);
 
-    // Identity and organisation (renderers/identity_renderers.cpp).
+    // Identity and organisation.
     void user(const model::User& user, std::string_view rawBody);
     void workspace(const model::Workspace& workspace, std::string_view rawBody);
     void workspaces(const std::vector<model::Workspace>& workspaces, std::string_view rawBody);
@@ -55,7 +55,7 @@ public:
     void teamMember(const model::TeamMember& member, std::string_view rawBody);
     void teamMembers(const std::vector<model::TeamMember>& members, std::string_view rawBody);
 
-    // Projects, pipelines and runs (renderers/project_renderers.cpp, pipeline_renderers.cpp).
+    // Projects, pipelines and runs.
     void project(const model::Project& project, std::string_view rawBody);
     void projects(const std::vector<model::Project>& projects, std::string_view rawBody);
     void repositoryEntries(const std::vector<model::RepositoryEntry>& entries, std::string_view rawBody);
@@ -68,8 +68,7 @@ public:
     void executions(const std::vector<model::Execution>& executions, std::string_view rawBody);
     void testReports(const std::vector<model::ExecutionTestReport>& reports, std::string_view rawBody);
 
-    // Registry, groups, deployment and dashboard (renderers/registry_renderers.cpp,
-    // group_renderers.cpp, deployment_renderers.cpp, dashboard_renderers.cpp).
+    // Registry, groups, deployment and dashboard.
     void projectRegistry(const model::ProjectRegistry& registry, std::string_view rawBody);
     void registryRepositories(const std::vector<model::RegistryRepository>& repositories, std::string_view rawBody);
     void registryAccessToken(const model::RegistryAccessToken& token, std::string_view rawBody);
@@ -86,7 +85,7 @@ public:
     void dashboardPipelines(const std::vector<model::DashboardPipelineStatus>& pipelines, std::string_view rawBody);
     void dashboardStats(const model::DashboardStats& stats, std::string_view rawBody);
 
-    // Access control (renderers/access_renderers.cpp).
+    // Access control.
     void authorizationRole(const model::AuthorizationRole& role, std::string_view rawBody);
     void authorizationRoles(const std::vector<model::AuthorizationRole>& roles, std::string_view rawBody);
     void authorizationRolePreview(const model::AuthorizationRolePreview& preview, std::string_view rawBody);
