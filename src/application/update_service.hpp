@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "application/port/http_transport.hpp"
+#include "application/program_version.hpp"
 
 namespace quarlino::quil::application {
 
@@ -26,7 +27,7 @@ struct UpdateCheckResult {
 // offers a newer version than this program. Downloads and installs nothing.
 class UpdateService {
 public:
-    static constexpr std::string_view currentVersion = "0.1.0";
+    static constexpr std::string_view currentVersion = programVersion;
     static constexpr std::string_view targetOs = "linux";
     static constexpr std::string_view targetArch = "amd64";
 

@@ -12,6 +12,7 @@
 #include "application/port/http_transport.hpp"
 #include "application/port/quarlino_gateway.hpp"
 #include "application/profile_service.hpp"
+#include "application/program_version.hpp"
 #include "cli/parsed_command.hpp"
 #include "config/client_config.hpp"
 
@@ -26,7 +27,7 @@ inline constexpr const char* unsupportedCommandMessage = "unsupported Quil comma
 // definition lives in src/cli/commands/<group>_commands.cpp.
 class CliApplication {
 public:
-    static constexpr std::string_view version = "0.1.0";
+    static constexpr std::string_view version = application::programVersion;
 
     using TransportFactory =
         std::function<std::unique_ptr<application::port::HttpTransport>(const config::ClientConfig&)>;

@@ -26,20 +26,20 @@ bool schemeAccepted(std::string_view url, bool allowInsecureHttp) {
     return false;
 }
 
-std::string normalisedServerUrl(std::string url, bool allowInsecureHttp) {
+std::string normalisedServerUrl(std::string_view url, bool allowInsecureHttp) {
     if (!schemeAccepted(url, allowInsecureHttp)) {
         throw std::invalid_argument("Quarlino server URL must use HTTPS");
     }
     // "https://" itself keeps its last slash so that the authority check below
     // reports the empty authority.
     while (url.size() > httpsScheme.size() && url.back() == '/') {
-        url.pop_back();
+        url.remove_suffix(1);
     }
-    const std::string_view authority = std::string_view(url).substr(url.find("://") + 3);
+    const std::string_view authority = url.substr(url.find("://") + 3);
     if (authority.empty() || authority.find_first_of("/?#@ \t\r\n") != std::string_view::npos) {
         throw std::invalid_argument("Quarlino server URL must contain only scheme and authority");
     }
-    return url;
+    return std::string(url);
 }
 
 bool wellFormedHeaderValue(const std::optional<std::string>& value) {
@@ -90,7 +90,7 @@ ClientConfig::ClientConfig(std::string serverUrl,
                            std::chrono::seconds requestTimeout,
                            bool allowInsecureHttp,
                            std::optional<std::string> workspaceId)
-    : serverUrl_(normalisedServerUrl(std::move(serverUrl), allowInsecureHttp)),
+    : serverUrl_(normalisedServerUrl(serverUrl, allowInsecureHttp)),
       accessToken_(std::move(accessToken)),
       requestTimeout_(requestTimeout),
       allowInsecureHttp_(allowInsecureHttp),

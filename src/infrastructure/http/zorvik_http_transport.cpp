@@ -47,10 +47,10 @@ constexpr std::array<Verb, 5> kVerbs = {
 
 class ZorvikHttpTransport::Implementation {
 public:
-    explicit Implementation(const config::ClientConfig& clientConfig)
+    explicit Implementation(const quil::config::ClientConfig& clientConfig)
         : serverUrl_(clientConfig.serverUrl()), config_(createZorvikConfiguration(clientConfig)), instance_(config_) {}
 
-    static std::shared_ptr<zorvik::ZorvikConfig> createZorvikConfiguration(const config::ClientConfig& clientConfig);
+    static std::shared_ptr<zorvik::ZorvikConfig> createZorvikConfiguration(const quil::config::ClientConfig& clientConfig);
 
     application::port::HttpResponse send(const application::port::HttpRequest& request);
 
@@ -63,7 +63,7 @@ private:
 };
 
 std::shared_ptr<zorvik::ZorvikConfig> ZorvikHttpTransport::Implementation::createZorvikConfiguration(
-    const config::ClientConfig& clientConfig) {
+    const quil::config::ClientConfig& clientConfig) {
     auto configuration = std::make_shared<zorvik::ZorvikConfig>();
     configuration->logger(std::make_shared<SilentLogger>());
     configuration->ssl(zorvik::Zorvik::SSL::createOpenSSLContext());
@@ -105,7 +105,7 @@ application::port::HttpResponse ZorvikHttpTransport::Implementation::send(
     return application::port::HttpResponse{response.statusCode, response.headers, response.getBody()};
 }
 
-ZorvikHttpTransport::ZorvikHttpTransport(const config::ClientConfig& config)
+ZorvikHttpTransport::ZorvikHttpTransport(const quil::config::ClientConfig& config)
     : implementation_(std::make_unique<Implementation>(config)) {}
 
 ZorvikHttpTransport::~ZorvikHttpTransport() = default;

@@ -14,7 +14,7 @@ namespace quarlino::quil::infrastructure::http {
 // threads start with the first send and stop when the transport is destroyed.
 class ZorvikHttpTransport : public application::port::HttpTransport {
 public:
-    explicit ZorvikHttpTransport(const config::ClientConfig& config);
+    explicit ZorvikHttpTransport(const quil::config::ClientConfig& config);
     ~ZorvikHttpTransport() override;
     ZorvikHttpTransport(const ZorvikHttpTransport&) = delete;
     ZorvikHttpTransport& operator=(const ZorvikHttpTransport&) = delete;
