@@ -78,7 +78,8 @@ model::LoginResult browserLogin(CliApplication& application, application::port::
     const model::BrowserLoginSession login = gateway.startBrowserLogin(secrets.state, secrets.codeChallenge).value;
     // The state sent in the URL and the polls is ours; the platform's echo of
     // it is not trusted.
-    const std::string url = application::browserLoginUrl(loginConfig.serverUrl(), login.authorizationCode, secrets.state);
+    const std::string url =
+        application::browserLoginUrl(loginConfig.serverUrl(), login.authorizationCode, secrets.state);
 
     err << "If the browser does not open, visit:\n" << url << "\n" << "Waiting for authentication...\n";
     opener->open(url, err);

@@ -261,7 +261,8 @@ TEST_F(AuthCommands, BrowserLoginPollsWithItsOwnStateUntilGranted) {
     const auto outcome = harness.run({"auth", "login", "--output", "json"});
 
     const std::string url = application::browserLoginUrl("https://api.example", "code-1", sentState);
-    EXPECT_EQ(outcome.err, "If the browser does not open, visit:\n" + url + "\nWaiting for authentication...\n[opened]\n");
+    EXPECT_EQ(outcome.err,
+              "If the browser does not open, visit:\n" + url + "\nWaiting for authentication...\n[opened]\n");
     EXPECT_EQ(opener->urls, std::vector<std::string>{url});
     EXPECT_EQ(outcome.out, adaJson);
     EXPECT_FALSE(sentState.empty());
@@ -273,7 +274,8 @@ TEST_F(AuthCommands, BrowserLoginPollsWithItsOwnStateUntilGranted) {
         EXPECT_FALSE(poll.codeVerifier.empty());
         EXPECT_NE(poll.codeVerifier, challenge);
     }
-    EXPECT_EQ(harness.sleeps, (std::vector<std::chrono::milliseconds>{std::chrono::seconds(3), std::chrono::seconds(3)}));
+    const std::vector<std::chrono::milliseconds> interval(2, std::chrono::seconds(3));
+    EXPECT_EQ(harness.sleeps, interval);
     expectSignInGatewayFor("https://api.example");
     EXPECT_EQ(tokenOf("default"), "browser-token");
 }
