@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <regex>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "zorvik/detail/AsciiText.hpp"
@@ -20,15 +21,70 @@ bool hasScheme(const std::string& url) {
            url.find("://") != std::string::npos;
 }
 
-const std::regex& urlPattern() {
-    static const std::regex pattern("https?://([^:/]+)(?::(\\d+))?(/.*)?",
-                                    std::regex::ECMAScript | std::regex::icase);
-    return pattern;
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isPlaceholderNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_';
 }
 
-const std::regex& placeholderPattern() {
-    static const std::regex pattern("\\{([A-Za-z0-9_]+)\\}", std::regex::ECMAScript);
-    return pattern;
+// The parts of a URL as the whole-string pattern
+// "https?://([^:/]+)(?::(\d+))?(/.*)?" (any letter case) takes them; no value
+// when it does not match. Matched by hand, not with std::regex, whose
+// recursion per byte would exhaust the stack on a long URL (a redirect's
+// Location is the server's to choose). The caller has refused CR, LF and NUL,
+// the only bytes the pattern's "." would not take.
+struct UrlParts {
+    std::string_view host;
+    std::optional<std::string_view> port;
+    std::optional<std::string_view> path;
+};
+
+std::optional<UrlParts> matchUrl(std::string_view url) {
+    if (detail::startsWithIgnoreCase(url, kHttpsScheme)) {
+        url.remove_prefix(kHttpsScheme.size());
+    } else if (detail::startsWithIgnoreCase(url, kHttpScheme)) {
+        url.remove_prefix(kHttpScheme.size());
+    } else {
+        return std::nullopt;
+    }
+    UrlParts parts;
+    parts.host = url.substr(0, url.find_first_of(":/"));
+    if (parts.host.empty()) {
+        return std::nullopt;
+    }
+    url.remove_prefix(parts.host.size());
+    if (!url.empty() && url.front() == ':') {
+        const auto digits = std::find_if_not(url.begin() + 1, url.end(), isDigit) - (url.begin() + 1);
+        if (digits == 0) {
+            return std::nullopt;
+        }
+        parts.port = url.substr(1, static_cast<std::size_t>(digits));
+        url.remove_prefix(1 + parts.port->size());
+    }
+    if (!url.empty()) {
+        if (url.front() != '/') {
+            return std::nullopt;
+        }
+        parts.path = url;
+    }
+    return parts;
+}
+
+// The name inside the first "{name}" whose name is one or more letters,
+// digits or underscores, as a search for "\{([A-Za-z0-9_]+)\}" finds it.
+std::optional<std::string_view> findPlaceholder(std::string_view text) {
+    for (auto open = text.find('{'); open != std::string_view::npos; open = text.find('{', open)) {
+        auto end = open + 1;
+        while (end < text.size() && isPlaceholderNameChar(text[end])) {
+            ++end;
+        }
+        if (end > open + 1 && end < text.size() && text[end] == '}') {
+            return text.substr(open + 1, end - open - 1);
+        }
+        // The bytes skipped are name characters, none of them a "{".
+        open = end;
+    }
+    return std::nullopt;
 }
 
 // Replaces left to right and resumes after each inserted value, so text inside
@@ -53,25 +109,25 @@ HttpRequest::HttpRequest(HttpMethod requestMethod, const std::string& requestUrl
 }
 
 void HttpRequest::parseUrl(const std::string& url, std::string& host, int& port, std::string& path) {
-    std::smatch match;
-    // The pattern's "." already stops at line breaks; a NUL, or a line break in
-    // the host, is refused here too, as no valid URL holds one.
-    if (detail::findForbiddenByte(url) != std::string_view::npos || !std::regex_match(url, match, urlPattern())) {
+    // A line break in the path already fails the pattern; one in the host, or
+    // a NUL anywhere, is refused too, as no valid URL holds one.
+    const auto parts =
+        detail::findForbiddenByte(url) == std::string_view::npos ? matchUrl(url) : std::nullopt;
+    if (!parts) {
         throw std::runtime_error("Invalid URL format: " + url);
     }
-    host = match[1].str();
-    if (match[2].matched) {
-        port = std::stoi(match[2].str());
+    host = std::string(parts->host);
+    if (parts->port) {
+        port = std::stoi(std::string(*parts->port));
     } else {
         port = detail::startsWithIgnoreCase(url, kHttpsScheme) ? 443 : 80;
     }
-    path = match[3].matched ? match[3].str() : std::string("/");
+    path = parts->path ? std::string(*parts->path) : std::string("/");
 }
 
 std::string HttpRequest::processUrl() const {
-    std::smatch match;
-    if (std::regex_search(url, match, placeholderPattern())) {
-        throw std::runtime_error("Unresolved route placeholder {" + match[1].str() + "} in URL: " + url);
+    if (const auto name = findPlaceholder(url)) {
+        throw std::runtime_error("Unresolved route placeholder {" + std::string(*name) + "} in URL: " + url);
     }
     return url;
 }

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
+#include <regex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zorvik {
 namespace {
@@ -77,6 +81,75 @@ INSTANTIATE_TEST_SUITE_P(
                     // what() ends at the NUL.
                     RefusedUrlCase{"http://h/a\0b"s, "Invalid URL format: http://h/a"}));
 
+// URLs are matched by hand; they must split exactly as the whole-string
+// pattern "https?://([^:/]+)(?::(\d+))?(/.*)?" (any letter case) splits them.
+struct PatternParts {
+    std::string host;
+    std::optional<std::string> port;
+    std::string path;
+};
+
+std::optional<PatternParts> partsByPattern(const std::string& url) {
+    static const std::regex pattern(R"(https?://([^:/]+)(?::(\d+))?(/.*)?)", std::regex::ECMAScript | std::regex::icase);
+    std::smatch match;
+    if (!std::regex_match(url, match, pattern)) {
+        return std::nullopt;
+    }
+    return PatternParts{match[1].str(), match[2].matched ? std::optional<std::string>(match[2].str()) : std::nullopt,
+                        match[3].matched ? match[3].str() : "/"};
+}
+
+TEST(UrlParsing, AgreesWithThePatternOnGeneratedUrls) {
+    const std::vector<std::string> pieces = {"http://", "https://", "HTTPS://", "h", "Ab", "1", "0", ":", "/",
+                                             "?",       "&",        "=",        " ", "{", "}",  "@", ".", "\t"};
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> count(0, 8);
+    for (int i = 0; i < 20000; ++i) {
+        std::string url = i % 3 == 0 ? "" : pieces[static_cast<std::size_t>(i % 3)];
+        for (int n = count(random); n > 0; --n) {
+            url += pieces[pick(random)];
+        }
+        const auto expected = partsByPattern(url);
+        std::string host;
+        int port = -1;
+        std::string path;
+        try {
+            HttpRequest::parseUrl(url, host, port, path);
+        } catch (const std::runtime_error& error) {
+            ASSERT_FALSE(expected) << testing::PrintToString(url);
+            ASSERT_EQ(error.what(), "Invalid URL format: " + url);
+            continue;
+        }
+        ASSERT_TRUE(expected) << testing::PrintToString(url);
+        EXPECT_EQ(host, expected->host) << testing::PrintToString(url);
+        EXPECT_EQ(path, expected->path) << testing::PrintToString(url);
+        if (expected->port) {
+            EXPECT_EQ(port, std::stoi(*expected->port)) << testing::PrintToString(url);
+        }
+    }
+}
+
+// A pattern engine that recurses per byte would exhaust the stack on these; a
+// redirect's Location, which the server chooses, becomes such a URL.
+TEST(UrlParsing, HugeUrlIsParsed) {
+    const std::string tail(4 * 1024 * 1024, 'a');
+    const HttpRequest request(HttpMethod::GET, "http://h:81/" + tail);
+    EXPECT_EQ(request.port, 81);
+    EXPECT_EQ(request.path.size(), tail.size() + 1);
+    const HttpRequest longHost(HttpMethod::GET, "https://" + tail);
+    EXPECT_EQ(longHost.host, tail);
+    EXPECT_EQ(longHost.path, "/");
+}
+
+TEST(RouteParams, HugeUrlIsSearchedForPlaceholders) {
+    HttpRequest request(HttpMethod::GET, "http://h/");
+    request.url = "http://h/" + std::string(2 * 1024 * 1024, '{') + std::string(2 * 1024 * 1024, 'a');
+    EXPECT_EQ(request.processUrl(), request.url);
+    request.url += "}";
+    EXPECT_THROW((void)request.processUrl(), std::runtime_error);
+}
+
 TEST(UrlParsing, PortBeyondIntRangeEscapesAsOutOfRange) {
     EXPECT_THROW(HttpRequest(HttpMethod::GET, "http://h:99999999999/"), std::out_of_range);
 }
@@ -144,8 +217,18 @@ TEST(RouteParams, ProcessUrlNamesTheFirstUnresolvedPlaceholder) {
 }
 
 TEST(RouteParams, BracesAroundOtherCharactersAreNotPlaceholders) {
-    const HttpRequest request(HttpMethod::GET, "http://h/{a-b}/{}");
-    EXPECT_EQ(request.processUrl(), "http://h/{a-b}/{}");
+    const HttpRequest request(HttpMethod::GET, "http://h/{a-b}/{}/{x");
+    EXPECT_EQ(request.processUrl(), "http://h/{a-b}/{}/{x");
+}
+
+TEST(RouteParams, ProcessUrlFindsAPlaceholderAfterStrayBraces) {
+    const HttpRequest request(HttpMethod::GET, "http://h/{{a}/{b c}");
+    try {
+        (void)request.processUrl();
+        ADD_FAILURE() << "accepted an unresolved placeholder";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Unresolved route placeholder {a} in URL: http://h/{{a}/{b c}");
+    }
 }
 
 TEST(QueryStrings, FirstPieceTakesQuestionMarkAndLaterOnesAmpersand) {
