@@ -105,7 +105,7 @@ Output decompressWith(const std::string& input, Type type) {
 }  // namespace
 
 CompressionHandler::CompressionType CompressionHandler::detectType(const std::string& headerValue) {
-    const std::string lowered = detail::toLowerAsciiCopy(headerValue);
+    const std::string lowered = detail::toLowerCopy(headerValue);
     const auto gzipAt = lowered.find("gzip");
     const auto deflateAt = lowered.find("deflate");
     if (gzipAt == std::string::npos && deflateAt == std::string::npos) {

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "zorvik/detail/AsciiText.hpp"
 #include "zorvik/detail/ChunkedBody.hpp"
 #include "zorvik/detail/HeaderText.hpp"
 #include "zorvik/detail/RequestWriter.hpp"

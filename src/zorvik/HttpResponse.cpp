@@ -3,7 +3,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "zorvik/detail/AsciiText.hpp"
+#include "zorvik/detail/HeaderText.hpp"
 
 namespace zorvik {
 
@@ -13,26 +13,12 @@ HttpResponse::HttpResponse(int code, const std::string& message, const HeaderMap
     compressionType_ = CompressionHandler::detectType(getHeader("content-encoding"));
 }
 
-namespace {
-
-// The first header in map order whose name matches without regard to ASCII case.
-const std::string* findHeaderValue(const HttpResponse::HeaderMap& headers, const std::string& name) {
-    for (const auto& [headerName, value] : headers) {
-        if (detail::equalsIgnoreCase(headerName, name)) {
-            return &value;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 std::string HttpResponse::getHeader(const std::string& name) const {
-    const std::string* value = findHeaderValue(headers, name);
-    return value != nullptr ? *value : std::string();
+    const auto found = detail::findHeaderIgnoreCase(headers, name);
+    return found != headers.end() ? found->second : std::string();
 }
 
-bool HttpResponse::hasHeader(const std::string& name) const { return findHeaderValue(headers, name) != nullptr; }
+bool HttpResponse::hasHeader(const std::string& name) const { return detail::hasHeaderIgnoreCase(headers, name); }
 
 std::uint64_t HttpResponse::getContentLength() const {
     const std::string value = getHeader("content-length");

@@ -6,17 +6,19 @@
 
 namespace zorvik::detail {
 
-// Removes leading and trailing bytes for which C isspace holds.
-std::string trimCopy(std::string_view text);
+// Header lookups that ignore ASCII case in names; names only match at equal
+// length. The text helpers they build on are in detail/AsciiText.hpp.
 
-// Lowercases every ASCII letter.
-std::string toLowerCopy(std::string text);
+using HeaderMap = std::map<std::string, std::string>;
 
-bool hasHeaderIgnoreCase(const std::map<std::string, std::string>& headers, std::string_view name);
+// The first header in map order whose name matches, or headers.end().
+HeaderMap::const_iterator findHeaderIgnoreCase(const HeaderMap& headers, std::string_view name);
+
+bool hasHeaderIgnoreCase(const HeaderMap& headers, std::string_view name);
 
 // Whole-value comparison: the trimmed value must equal `value` ignoring case,
 // so "Close" matches "close" but "close, upgrade" does not.
-bool hasHeaderValueIgnoreCase(const std::map<std::string, std::string>& headers,
+bool hasHeaderValueIgnoreCase(const HeaderMap& headers,
                               std::string_view name, std::string_view value);
 
 }  // namespace zorvik::detail

@@ -1,9 +1,8 @@
 #include "zorvik/detail/ResponseHead.hpp"
 
-#include <cctype>
 #include <limits>
 
-#include "zorvik/detail/HeaderText.hpp"
+#include "zorvik/detail/AsciiText.hpp"
 
 namespace zorvik::detail {
 
@@ -12,12 +11,10 @@ namespace {
 constexpr const char* kInvalidContentLength = "Invalid Content-Length header";
 constexpr const char* kConflictingContentLength = "Conflicting Content-Length headers";
 
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::size_t skipSpaces(std::string_view text, std::size_t pos) {
-    while (pos < text.size() && isSpace(text[pos])) {
+    while (pos < text.size() && isAsciiSpace(text[pos])) {
         ++pos;
     }
     return pos;
