@@ -61,11 +61,45 @@ std::vector<WriteCase> writeCases() {
              auto r = request(HttpMethod::OPTIONS);
              r.setHeader("alpha", "1");
              r.setHeader("Zeta", "2");
-             r.setHeader("Host", "other.test");
+             r.setHeader("Accept", "*/*");
              return r;
          },
-         "OPTIONS /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\nHost: other.test\r\nZeta: "
+         "OPTIONS /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\nAccept: */*\r\nZeta: "
          "2\r\nalpha: 1\r\n\r\n"},
+        // A caller's Host takes the built-in line's place, so the server sees one.
+        {"CallerHostReplacesBuiltInLine",
+         [] {
+             auto r = request(HttpMethod::GET);
+             r.setHeader("Accept", "*/*");
+             r.setHeader("Host", "other.test:8443");
+             r.setHeader("Zeta", "2");
+             return r;
+         },
+         "GET /a?b=1 HTTP/1.1\r\nHost: other.test:8443\r\nConnection: keep-alive\r\nAccept: */*\r\nZeta: "
+         "2\r\n\r\n"},
+        {"CallerHostEqualToUrlHostIsWrittenOnce",
+         [] {
+             auto r = request(HttpMethod::GET);
+             r.setHeader("Host", "example.test");
+             return r;
+         },
+         "GET /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\n\r\n"},
+        {"CallerHostKeepsItsNameAsSet",
+         [] {
+             auto r = request(HttpMethod::GET);
+             r.setHeader("connection", "close");
+             r.setHeader("host", "other.test");
+             return r;
+         },
+         "GET /a?b=1 HTTP/1.1\r\nhost: other.test\r\nconnection: close\r\n\r\n"},
+        {"OnlyTheFirstHostInMapOrderIsWritten",
+         [] {
+             auto r = request(HttpMethod::GET);
+             r.setHeader("host", "second.test");
+             r.setHeader("HOST", "first.test");
+             return r;
+         },
+         "GET /a?b=1 HTTP/1.1\r\nHOST: first.test\r\nConnection: keep-alive\r\n\r\n"},
         {"HeadAndValuesAsStored",
          [] {
              auto r = request(HttpMethod::HEAD, "http://example.test/{id}/x");

@@ -1,5 +1,6 @@
 #include "zorvik/detail/RequestWriter.hpp"
 
+#include "zorvik/detail/AsciiText.hpp"
 #include "zorvik/detail/HeaderSafety.hpp"
 #include "zorvik/detail/HeaderText.hpp"
 
@@ -8,6 +9,7 @@ namespace zorvik::detail {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kHost = "Host";
 
 void appendHeader(std::string& text, std::string_view name, std::string_view value) {
     text.append(name).append(": ").append(value).append(kCrLf);
@@ -41,12 +43,22 @@ std::string buildHttpRequest(const HttpRequest& request) {
     std::string text;
     text.reserve(256 + request.path.size() + request.body.size());
     text.append(methodToString(request.method)).append(" ").append(request.path).append(" HTTP/1.1").append(kCrLf);
-    appendHeader(text, "Host", request.host);
+    // A caller's own Host takes the place of the built-in line; several Host
+    // lines would let servers and proxies disagree on the target, so only
+    // the first in map order is written.
+    const auto callerHost = findHeaderIgnoreCase(request.headers, kHost);
+    if (callerHost == request.headers.end()) {
+        appendHeader(text, kHost, request.host);
+    } else {
+        appendHeader(text, callerHost->first, callerHost->second);
+    }
     if (!hasHeaderIgnoreCase(request.headers, "Connection")) {
         appendHeader(text, "Connection", "keep-alive");
     }
     for (const auto& [name, value] : request.headers) {
-        appendHeader(text, name, value);
+        if (!equalsIgnoreCase(name, kHost)) {
+            appendHeader(text, name, value);
+        }
     }
     if (!request.body.empty() && !hasHeaderIgnoreCase(request.headers, "Content-Length")) {
         appendHeader(text, "Content-Length", std::to_string(request.body.size()));
