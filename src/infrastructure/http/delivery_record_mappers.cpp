@@ -1,3 +1,4 @@
+#include "infrastructure/http/json_element_walk.hpp"
 #include "infrastructure/http/json_readers.hpp"
 #include "infrastructure/http/record_mappers.hpp"
 
@@ -8,22 +9,27 @@ namespace quarlino::quil::infrastructure::http {
 namespace {
 
 // The elements of a member that is an array, mapped in order; anything else
-// (also a root that is not an object) gives none.
+// (also a root that is not an object) gives none. Read by type test rather
+// than a keyed read, so a group of any shape maps without failing.
 template <typename T>
-std::vector<T> parseArrayMember(const nlohmann::json& object, const char* key, T (*parse)(const nlohmann::json&)) {
-    std::vector<T> items;
-    if (!object.is_object()) {
-        return items;
-    }
-    const auto member = object.find(key);
-    if (member == object.end() || !member->is_array()) {
-        return items;
-    }
-    items.reserve(member->size());
-    for (const auto& element : *member) {
-        items.push_back(parse(element));
-    }
-    return items;
+std::vector<T> arrayMemberElements(const nlohmann::json& object, std::string_view key,
+                                   T (*parse)(const nlohmann::json&)) {
+    const nlohmann::json* member = findMember(object, key);
+    return member == nullptr ? std::vector<T>{} : mapArrayElements(*member, parse);
+}
+
+// The members variable groups and secret groups share; the caller adds the
+// entries, which differ.
+template <typename Group>
+Group parseGroupMembers(const nlohmann::json& object) {
+    Group group;
+    group.id = stringValue(object, "id");
+    group.name = stringValue(object, "name");
+    group.description = stringValue(object, "description");
+    group.ownerId = stringValue(object, "ownerId");
+    group.created = stringValue(object, "created");
+    group.updated = stringValue(object, "updated");
+    return group;
 }
 
 model::Variable parseVariable(const nlohmann::json& element) {
@@ -44,40 +50,25 @@ model::Secret parseSecret(const nlohmann::json& element) {
 }
 
 std::optional<int> executionNumber(const nlohmann::json& object) {
-    if (!object.is_object()) {
+    const nlohmann::json* number = integerMember(object, "executionNumber");
+    if (number == nullptr) {
         return std::nullopt;
     }
-    const auto member = object.find("executionNumber");
-    if (member == object.end() || !member->is_number_integer()) {
-        return std::nullopt;
-    }
-    return member->get<int>();
+    return number->get<int>();
 }
 
 }  // namespace
 
 model::VariableGroup parseVariableGroup(const nlohmann::json& object) {
-    return model::VariableGroup{
-        .id = stringValue(object, "id"),
-        .name = stringValue(object, "name"),
-        .description = stringValue(object, "description"),
-        .ownerId = stringValue(object, "ownerId"),
-        .variables = parseArrayMember(object, "variables", parseVariable),
-        .created = stringValue(object, "created"),
-        .updated = stringValue(object, "updated"),
-    };
+    auto group = parseGroupMembers<model::VariableGroup>(object);
+    group.variables = arrayMemberElements(object, "variables", parseVariable);
+    return group;
 }
 
 model::SecretGroup parseSecretGroup(const nlohmann::json& object) {
-    return model::SecretGroup{
-        .id = stringValue(object, "id"),
-        .name = stringValue(object, "name"),
-        .description = stringValue(object, "description"),
-        .ownerId = stringValue(object, "ownerId"),
-        .secrets = parseArrayMember(object, "secrets", parseSecret),
-        .created = stringValue(object, "created"),
-        .updated = stringValue(object, "updated"),
-    };
+    auto group = parseGroupMembers<model::SecretGroup>(object);
+    group.secrets = arrayMemberElements(object, "secrets", parseSecret);
+    return group;
 }
 
 model::DeploymentAgent parseDeploymentAgent(const nlohmann::json& object) {

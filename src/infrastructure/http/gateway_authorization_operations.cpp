@@ -23,7 +23,7 @@ constexpr std::string_view kAuthorization = "/api/authorization";
 // Paths ----------------------------------------------------------------------------
 
 std::string organizationAuthorizationPath(std::string_view organizationId) {
-    return "/api/organizations/" + segment(organizationId) + "/authorization";
+    return resourcePath("/api/organizations", organizationId) + "/authorization";
 }
 
 std::string rolesPath(std::string_view organizationId) {
@@ -31,7 +31,7 @@ std::string rolesPath(std::string_view organizationId) {
 }
 
 std::string rolePath(std::string_view organizationId, std::string_view roleId) {
-    return rolesPath(organizationId) + "/" + segment(roleId);
+    return resourcePath(rolesPath(organizationId), roleId);
 }
 
 std::string grantsPath(std::string_view organizationId) {
@@ -39,7 +39,7 @@ std::string grantsPath(std::string_view organizationId) {
 }
 
 std::string grantPath(std::string_view organizationId, std::string_view grantId) {
-    return grantsPath(organizationId) + "/" + segment(grantId);
+    return resourcePath(grantsPath(organizationId), grantId);
 }
 
 // Bodies ---------------------------------------------------------------------------

@@ -19,9 +19,9 @@ using application::port::HttpMethod;
 constexpr std::string_view kAgents = "/api/deployment-agents";
 constexpr std::string_view kTargets = "/api/deployment-targets";
 
-std::string agentPath(std::string_view agentId) { return std::string(kAgents) + "/" + segment(agentId); }
+std::string agentPath(std::string_view agentId) { return resourcePath(kAgents, agentId); }
 
-std::string targetPath(std::string_view targetId) { return std::string(kTargets) + "/" + segment(targetId); }
+std::string targetPath(std::string_view targetId) { return resourcePath(kTargets, targetId); }
 
 // The configuration travels as an embedded object, re-serialised compactly,
 // so anything but an object is refused before a request is made.

@@ -5,33 +5,20 @@
 
 #include "infrastructure/http/gateway_requests.hpp"
 #include "infrastructure/http/http_quarlino_gateway.hpp"
+#include "infrastructure/http/json_readers.hpp"
 #include "infrastructure/http/record_mappers.hpp"
 
-// Variable groups and secret groups. The platform replaces a group's entries
-// only as a whole list, so setting or removing one entry reads the group,
-// rebuilds the complete list on the client and writes it back. Nothing guards
-// that read-then-write against a concurrent change: the last writer wins.
+// Variable groups and secret groups, twin families that differ only in their
+// path, record, entry member and the way existing entries are resent. The
+// platform replaces a group's entries only as a whole list, so setting or
+// removing one entry reads the group, rebuilds the complete list on the
+// client and writes it back. Nothing guards that read-then-write against a
+// concurrent change: the last writer wins.
 namespace quarlino::quil::infrastructure::http {
 
 namespace {
 
 using application::port::HttpMethod;
-
-// One entry of a group as it is resent in a replacement list.
-struct GroupEntry {
-    std::string name;
-    nlohmann::json element;
-};
-
-// What differs between the two twin families.
-struct EntryFamily {
-    std::string_view groupsPath;
-    const char* entriesKey;
-    std::string_view entriesSuffix;
-    std::string_view missingEntriesMessage;
-    std::string_view notFoundMessage;
-    std::vector<GroupEntry> (*entries)(const nlohmann::json& group);
-};
 
 nlohmann::json variablePayload(const model::Variable& variable) {
     return {{"id", variable.id}, {"name", variable.name}, {"value", variable.value}};
@@ -42,63 +29,69 @@ nlohmann::json retainedSecret(const model::Secret& secret) {
     return {{"id", secret.id}, {"name", secret.name}, {"value", nullptr}};
 }
 
-std::vector<GroupEntry> variableEntries(const nlohmann::json& group) {
-    std::vector<GroupEntry> entries;
-    for (const auto& variable : parseVariableGroup(group).variables) {
-        entries.push_back({variable.name, variablePayload(variable)});
-    }
-    return entries;
-}
+// What differs between the two families.
+template <typename Group, typename Entry>
+struct GroupFamily {
+    std::string_view groupsPath;
+    const char* entriesKey;  // also the last segment of the entries path
+    std::string_view missingEntriesMessage;
+    std::string_view notFoundMessage;
+    Group (*parse)(const nlohmann::json&);
+    std::vector<Entry> Group::*entries;
+    nlohmann::json (*resend)(const Entry&);
+};
 
-std::vector<GroupEntry> secretEntries(const nlohmann::json& group) {
-    std::vector<GroupEntry> entries;
-    for (const auto& secret : parseSecretGroup(group).secrets) {
-        entries.push_back({secret.name, retainedSecret(secret)});
-    }
-    return entries;
-}
-
-constexpr EntryFamily kVariables{
+constexpr GroupFamily<model::VariableGroup, model::Variable> kVariables{
     "/api/variable-groups",
     "variables",
-    "/variables",
     "Quarlino returned a variable group without its variables",
     "variable not found in group: ",
-    variableEntries,
+    parseVariableGroup,
+    &model::VariableGroup::variables,
+    variablePayload,
 };
 
-constexpr EntryFamily kSecrets{
+constexpr GroupFamily<model::SecretGroup, model::Secret> kSecrets{
     "/api/secret-groups",
     "secrets",
-    "/secrets",
     "Quarlino returned a secret group without its secrets",
     "secret not found in group: ",
-    secretEntries,
+    parseSecretGroup,
+    &model::SecretGroup::secrets,
+    retainedSecret,
 };
 
-std::string groupPath(const EntryFamily& family, std::string_view groupId) {
-    return std::string(family.groupsPath) + "/" + segment(groupId);
-}
+// One existing entry as it is resent in a replacement list.
+struct ResentEntry {
+    std::string name;
+    nlohmann::json element;
+};
 
-std::string createBody(std::string_view name, std::string_view description) {
-    return jsonBody({{"description", description}, {"name", name}});
+template <typename Group, typename Entry>
+std::string groupPath(const GroupFamily<Group, Entry>& family, std::string_view groupId) {
+    return resourcePath(family.groupsPath, groupId);
 }
 
 // The write replaces every entry, so a group read without its entry list
 // would delete the entries it failed to report: refuse to go on instead.
-std::vector<GroupEntry> readEntries(HttpQuarlinoGateway& gateway, const EntryFamily& family,
-                                    std::string_view groupId) {
+template <typename Group, typename Entry>
+std::vector<ResentEntry> readEntries(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                     std::string_view groupId) {
     const nlohmann::json group = parseJson(gateway.send(HttpMethod::GET, groupPath(family, groupId), ""));
-    const bool hasEntries = group.is_object() && group.contains(family.entriesKey) &&
-                            group.at(family.entriesKey).is_array();
-    if (!hasEntries) {
+    const nlohmann::json* entries = findMember(group, family.entriesKey);
+    if (entries == nullptr || !entries->is_array()) {
         throw std::runtime_error(std::string(family.missingEntriesMessage));
     }
-    return family.entries(group);
+    const Group parsed = family.parse(group);
+    std::vector<ResentEntry> resent;
+    for (const Entry& entry : parsed.*family.entries) {
+        resent.push_back({entry.name, family.resend(entry)});
+    }
+    return resent;
 }
 
 // Every entry of that name takes the value; with none, a new entry is appended.
-nlohmann::json entriesWithValue(const std::vector<GroupEntry>& entries, std::string_view name,
+nlohmann::json entriesWithValue(const std::vector<ResentEntry>& entries, std::string_view name,
                                 std::string_view value) {
     nlohmann::json list = nlohmann::json::array();
     bool matched = false;
@@ -118,8 +111,8 @@ nlohmann::json entriesWithValue(const std::vector<GroupEntry>& entries, std::str
 }
 
 // Every entry of that name is left out; with none, nothing is written.
-nlohmann::json entriesWithout(const EntryFamily& family, const std::vector<GroupEntry>& entries,
-                              std::string_view name) {
+nlohmann::json entriesWithout(const std::vector<ResentEntry>& entries, std::string_view name,
+                              std::string_view notFoundMessage) {
     nlohmann::json list = nlohmann::json::array();
     bool removed = false;
     for (const auto& entry : entries) {
@@ -130,29 +123,59 @@ nlohmann::json entriesWithout(const EntryFamily& family, const std::vector<Group
         list.push_back(entry.element);
     }
     if (!removed) {
-        throw std::invalid_argument(std::string(family.notFoundMessage) + std::string(name));
+        throw std::invalid_argument(std::string(notFoundMessage) + std::string(name));
     }
     return list;
 }
 
-application::port::HttpResponse replaceEntries(HttpQuarlinoGateway& gateway, const EntryFamily& family,
-                                               std::string_view groupId, nlohmann::json list) {
+template <typename Group, typename Entry>
+model::ApiResponse<Group> replaceEntries(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                         std::string_view groupId, nlohmann::json list) {
     std::string body = jsonBody({{family.entriesKey, std::move(list)}});
-    std::string path = groupPath(family, groupId) + std::string(family.entriesSuffix);
-    return gateway.send(HttpMethod::PUT, std::move(path), std::move(body));
+    std::string path = groupPath(family, groupId) + "/" + family.entriesKey;
+    return parseRecordResponse(gateway.send(HttpMethod::PUT, std::move(path), std::move(body)), family.parse);
 }
 
-application::port::HttpResponse setEntry(HttpQuarlinoGateway& gateway, const EntryFamily& family,
-                                         std::string_view groupId, std::string_view name,
-                                         std::string_view value) {
-    const std::vector<GroupEntry> entries = readEntries(gateway, family, groupId);
+// The operations both families share ----------------------------------------------
+
+template <typename Group, typename Entry>
+model::ApiResponse<std::vector<Group>> listGroups(HttpQuarlinoGateway& gateway,
+                                                  const GroupFamily<Group, Entry>& family) {
+    return parseArrayResponse(gateway.send(HttpMethod::GET, std::string(family.groupsPath), ""), family.parse);
+}
+
+template <typename Group, typename Entry>
+model::ApiResponse<Group> getGroup(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                   std::string_view groupId) {
+    return parseRecordResponse(gateway.send(HttpMethod::GET, groupPath(family, groupId), ""), family.parse);
+}
+
+// The description is always sent, as "" when empty.
+template <typename Group, typename Entry>
+model::ApiResponse<Group> createGroup(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                      std::string_view name, std::string_view description) {
+    std::string body = jsonBody({{"description", description}, {"name", name}});
+    return parseRecordResponse(gateway.send(HttpMethod::POST, std::string(family.groupsPath), std::move(body)),
+                               family.parse);
+}
+
+template <typename Group, typename Entry>
+model::ApiResponse<Group> setEntry(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                   std::string_view groupId, std::string_view name, std::string_view value) {
+    const std::vector<ResentEntry> entries = readEntries(gateway, family, groupId);
     return replaceEntries(gateway, family, groupId, entriesWithValue(entries, name, value));
 }
 
-application::port::HttpResponse unsetEntry(HttpQuarlinoGateway& gateway, const EntryFamily& family,
-                                           std::string_view groupId, std::string_view name) {
-    const std::vector<GroupEntry> entries = readEntries(gateway, family, groupId);
-    return replaceEntries(gateway, family, groupId, entriesWithout(family, entries, name));
+template <typename Group, typename Entry>
+model::ApiResponse<Group> unsetEntry(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
+                                     std::string_view groupId, std::string_view name) {
+    const std::vector<ResentEntry> entries = readEntries(gateway, family, groupId);
+    return replaceEntries(gateway, family, groupId, entriesWithout(entries, name, family.notFoundMessage));
+}
+
+template <typename Group, typename Entry>
+void deleteGroup(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family, std::string_view groupId) {
+    gateway.send(HttpMethod::DELETE, groupPath(family, groupId), "");
 }
 
 }  // namespace
@@ -160,65 +183,57 @@ application::port::HttpResponse unsetEntry(HttpQuarlinoGateway& gateway, const E
 // Variable groups ------------------------------------------------------------------
 
 model::ApiResponse<std::vector<model::VariableGroup>> HttpQuarlinoGateway::listVariableGroups() {
-    return parseArrayResponse(send(HttpMethod::GET, std::string(kVariables.groupsPath), ""), parseVariableGroup);
+    return listGroups(*this, kVariables);
 }
 
 model::ApiResponse<model::VariableGroup> HttpQuarlinoGateway::getVariableGroup(std::string_view groupId) {
-    return parseRecordResponse(send(HttpMethod::GET, groupPath(kVariables, groupId), ""), parseVariableGroup);
+    return getGroup(*this, kVariables, groupId);
 }
 
 model::ApiResponse<model::VariableGroup> HttpQuarlinoGateway::createVariableGroup(std::string_view name,
                                                                                   std::string_view description) {
-    std::string body = createBody(name, description);
-    return parseRecordResponse(send(HttpMethod::POST, std::string(kVariables.groupsPath), std::move(body)),
-                               parseVariableGroup);
+    return createGroup(*this, kVariables, name, description);
 }
 
 model::ApiResponse<model::VariableGroup> HttpQuarlinoGateway::setVariable(std::string_view groupId,
                                                                           std::string_view name,
                                                                           std::string_view value) {
-    return parseRecordResponse(setEntry(*this, kVariables, groupId, name, value), parseVariableGroup);
+    return setEntry(*this, kVariables, groupId, name, value);
 }
 
 model::ApiResponse<model::VariableGroup> HttpQuarlinoGateway::unsetVariable(std::string_view groupId,
                                                                             std::string_view name) {
-    return parseRecordResponse(unsetEntry(*this, kVariables, groupId, name), parseVariableGroup);
+    return unsetEntry(*this, kVariables, groupId, name);
 }
 
-void HttpQuarlinoGateway::deleteVariableGroup(std::string_view groupId) {
-    send(HttpMethod::DELETE, groupPath(kVariables, groupId), "");
-}
+void HttpQuarlinoGateway::deleteVariableGroup(std::string_view groupId) { deleteGroup(*this, kVariables, groupId); }
 
 // Secret groups --------------------------------------------------------------------
 
 model::ApiResponse<std::vector<model::SecretGroup>> HttpQuarlinoGateway::listSecretGroups() {
-    return parseArrayResponse(send(HttpMethod::GET, std::string(kSecrets.groupsPath), ""), parseSecretGroup);
+    return listGroups(*this, kSecrets);
 }
 
 model::ApiResponse<model::SecretGroup> HttpQuarlinoGateway::getSecretGroup(std::string_view groupId) {
-    return parseRecordResponse(send(HttpMethod::GET, groupPath(kSecrets, groupId), ""), parseSecretGroup);
+    return getGroup(*this, kSecrets, groupId);
 }
 
 model::ApiResponse<model::SecretGroup> HttpQuarlinoGateway::createSecretGroup(std::string_view name,
                                                                               std::string_view description) {
-    std::string body = createBody(name, description);
-    return parseRecordResponse(send(HttpMethod::POST, std::string(kSecrets.groupsPath), std::move(body)),
-                               parseSecretGroup);
+    return createGroup(*this, kSecrets, name, description);
 }
 
 model::ApiResponse<model::SecretGroup> HttpQuarlinoGateway::setSecret(std::string_view groupId,
                                                                       std::string_view name,
                                                                       std::string_view value) {
-    return parseRecordResponse(setEntry(*this, kSecrets, groupId, name, value), parseSecretGroup);
+    return setEntry(*this, kSecrets, groupId, name, value);
 }
 
 model::ApiResponse<model::SecretGroup> HttpQuarlinoGateway::unsetSecret(std::string_view groupId,
                                                                         std::string_view name) {
-    return parseRecordResponse(unsetEntry(*this, kSecrets, groupId, name), parseSecretGroup);
+    return unsetEntry(*this, kSecrets, groupId, name);
 }
 
-void HttpQuarlinoGateway::deleteSecretGroup(std::string_view groupId) {
-    send(HttpMethod::DELETE, groupPath(kSecrets, groupId), "");
-}
+void HttpQuarlinoGateway::deleteSecretGroup(std::string_view groupId) { deleteGroup(*this, kSecrets, groupId); }
 
 }  // namespace quarlino::quil::infrastructure::http

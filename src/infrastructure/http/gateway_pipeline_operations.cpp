@@ -22,7 +22,7 @@ constexpr std::string_view kPipelines = "/api/pipeline";
 constexpr std::string_view kUpdateSourceCommand = "UPDATE_ICE_SOURCE";
 
 std::string pipelinePath(std::string_view pipelineId) {
-    return std::string(kPipelines) + "/" + segment(pipelineId);
+    return resourcePath(kPipelines, pipelineId);
 }
 
 // The platform takes a batch of editor commands; this sends a batch of one.
@@ -78,7 +78,7 @@ void HttpQuarlinoGateway::setPipelineContinueOnError(std::string_view pipelineId
 
 void HttpQuarlinoGateway::setPipelineRunner(std::string_view pipelineId, std::string_view runnerProfileCode) {
     std::string body = jsonBody({{"runnerProfileCode", runnerProfileCode}});
-    send(HttpMethod::PUT, "/api/v1/pipelines/" + segment(pipelineId) + "/runner", std::move(body));
+    send(HttpMethod::PUT, resourcePath("/api/v1/pipelines", pipelineId) + "/runner", std::move(body));
 }
 
 void HttpQuarlinoGateway::deletePipeline(std::string_view pipelineId) {

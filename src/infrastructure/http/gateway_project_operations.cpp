@@ -20,18 +20,12 @@ using application::port::HttpMethod;
 
 constexpr std::string_view kProjects = "/api/project";
 
-std::string projectPath(std::string_view projectId) { return std::string(kProjects) + "/" + segment(projectId); }
+std::string projectPath(std::string_view projectId) { return resourcePath(kProjects, projectId); }
 
 // Only a non-negative JSON integer is a size; 12.0, -1 or "12" are not.
 std::optional<std::uint64_t> entrySize(const nlohmann::json& entry) {
-    if (!entry.is_object()) {
-        return std::nullopt;
-    }
-    const auto size = entry.find("size");
-    if (size == entry.end() || !size->is_number_integer()) {
-        return std::nullopt;
-    }
-    if (!size->is_number_unsigned() && size->get<std::int64_t>() < 0) {
+    const nlohmann::json* size = integerMember(entry, "size");
+    if (size == nullptr || (!size->is_number_unsigned() && size->get<std::int64_t>() < 0)) {
         return std::nullopt;
     }
     return size->get<std::uint64_t>();

@@ -14,7 +14,7 @@ namespace {
 using application::port::HttpMethod;
 
 std::string registryPath(std::string_view projectId) {
-    return "/api/v1/projects/" + segment(projectId) + "/registry";
+    return resourcePath("/api/v1/projects", projectId) + "/registry";
 }
 
 std::string tokensPath(std::string_view projectId) { return registryPath(projectId) + "/tokens"; }
@@ -67,7 +67,7 @@ model::ApiResponse<model::RegistryAccessToken> HttpQuarlinoGateway::createRegist
 }
 
 void HttpQuarlinoGateway::revokeRegistryAccessToken(std::string_view projectId, std::string_view tokenId) {
-    send(HttpMethod::DELETE, tokensPath(projectId) + "/" + segment(tokenId), "");
+    send(HttpMethod::DELETE, resourcePath(tokensPath(projectId), tokenId), "");
 }
 
 void HttpQuarlinoGateway::disableProjectRegistry(std::string_view projectId) {

@@ -44,6 +44,10 @@ std::string segment(std::string_view value) {
     return encode(value);
 }
 
+std::string resourcePath(std::string_view collection, std::string_view identifier) {
+    return std::string(collection) + "/" + segment(identifier);
+}
+
 std::string withQuery(std::string path, const QueryParameters& parameters) {
     char separator = '?';
     for (const auto& [name, value] : parameters) {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "application/port/http_transport.hpp"
+#include "infrastructure/http/json_element_walk.hpp"
 #include "model/api_response.hpp"
 
 // The rules every gateway operation shares: how identifiers and query values
@@ -27,6 +28,9 @@ std::string encode(std::string_view value);
 // std::invalid_argument: the first would collapse the path, the others would
 // let a server that normalises paths retarget the request.
 std::string segment(std::string_view value);
+
+// The collection path followed by "/" and the identifier as one segment.
+std::string resourcePath(std::string_view collection, std::string_view identifier);
 
 // Name and raw value of one query parameter, in the order they are written.
 using QueryParameters = std::vector<std::pair<std::string_view, std::string_view>>;
@@ -84,13 +88,7 @@ model::ApiResponse<T> parseRecordResponse(const application::port::HttpResponse&
 template <typename T>
 model::ApiResponse<std::vector<T>> parseArrayResponse(const application::port::HttpResponse& response,
                                                       T (*parse)(const nlohmann::json&)) {
-    const nlohmann::json root = parseJsonArray(response);
-    std::vector<T> values;
-    values.reserve(root.size());
-    for (const auto& element : root) {
-        values.push_back(parse(element));
-    }
-    return model::ApiResponse<std::vector<T>>{std::move(values), response.body};
+    return model::ApiResponse<std::vector<T>>{mapArrayElements(parseJsonArray(response), parse), response.body};
 }
 
 }  // namespace quarlino::quil::infrastructure::http

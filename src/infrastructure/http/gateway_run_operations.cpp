@@ -21,11 +21,11 @@ constexpr std::string_view kExecutions = "/api/executions";
 constexpr std::string_view kDashboard = "/api/dashboard";
 
 std::string pipelineExecutionsPath(std::string_view pipelineId) {
-    return "/api/pipeline/" + segment(pipelineId) + "/executions";
+    return resourcePath("/api/pipeline", pipelineId) + "/executions";
 }
 
 std::string executionPath(std::string_view executionId) {
-    return std::string(kExecutions) + "/" + segment(executionId);
+    return resourcePath(kExecutions, executionId);
 }
 
 // The timestamp stays the platform's text.

@@ -24,13 +24,13 @@ std::string createBody(std::string_view name, std::string_view slug) {
 std::string renameBody(std::string_view name) { return jsonBody({{"name", name}}); }
 
 std::string organizationPath(std::string_view organizationId) {
-    return std::string(kOrganizations) + "/" + segment(organizationId);
+    return resourcePath(kOrganizations, organizationId);
 }
 
 std::string teamsPath(std::string_view organizationId) { return organizationPath(organizationId) + "/teams"; }
 
 std::string teamPath(std::string_view organizationId, std::string_view teamId) {
-    return teamsPath(organizationId) + "/" + segment(teamId);
+    return resourcePath(teamsPath(organizationId), teamId);
 }
 
 std::string membersPath(std::string_view organizationId, std::string_view teamId) {
@@ -54,7 +54,7 @@ model::ApiResponse<model::Workspace> HttpQuarlinoGateway::createWorkspace(std::s
 model::ApiResponse<model::Workspace> HttpQuarlinoGateway::renameWorkspace(std::string_view workspaceId,
                                                                           std::string_view name) {
     std::string body = renameBody(name);
-    std::string path = std::string(kWorkspaces) + "/" + segment(workspaceId);
+    std::string path = resourcePath(kWorkspaces, workspaceId);
     return parseRecordResponse(send(HttpMethod::PATCH, std::move(path), std::move(body)), parseWorkspace);
 }
 
@@ -126,7 +126,7 @@ model::ApiResponse<model::TeamMember> HttpQuarlinoGateway::addTeamMember(std::st
 
 void HttpQuarlinoGateway::removeTeamMember(std::string_view organizationId, std::string_view teamId,
                                            std::string_view userId) {
-    send(HttpMethod::DELETE, membersPath(organizationId, teamId) + "/" + segment(userId), "");
+    send(HttpMethod::DELETE, resourcePath(membersPath(organizationId, teamId), userId), "");
 }
 
 }  // namespace quarlino::quil::infrastructure::http

@@ -79,7 +79,7 @@ public:
     ListResult<model::GrantPrincipalCandidate> grantPrincipalCandidates(Text organizationId,
                                                                        OptionalText query) override;
 
-    // Projects, repositories, actions and registry: gateway_project_operations.cpp
+    // Projects, repositories and actions: gateway_project_operations.cpp
     ListResult<model::Project> listProjects() override;
     Result<model::Project> getProject(Text projectId) override;
     Result<model::Project> createProject(Text name, bool gitRepositoryEnabled) override;
@@ -88,6 +88,8 @@ public:
     Result<model::Project> enableRepository(Text projectId) override;
     ListResult<model::RepositoryEntry> repositoryTree(Text projectId, Text path) override;
     ListResult<model::ActionDefinition> listActions() override;
+
+    // Project registry and its access tokens: gateway_registry_operations.cpp
     Result<model::ProjectRegistry> getProjectRegistry(Text projectId) override;
     Result<model::ProjectRegistry> enableProjectRegistry(Text projectId) override;
     Result<model::ProjectRegistry> updateProjectRegistryVisibility(Text projectId, Text visibility) override;

@@ -15,12 +15,22 @@ T keyedValue(const nlohmann::json& object, std::string_view key, T fallback) {
 
 }  // namespace
 
-std::string stringValue(const nlohmann::json& object, std::string_view key) {
+const nlohmann::json* findMember(const nlohmann::json& object, std::string_view key) {
     if (!object.is_object()) {
-        return {};
+        return nullptr;
     }
     const auto member = object.find(std::string(key));
-    if (member == object.end() || member->is_null()) {
+    return member == object.end() ? nullptr : &*member;
+}
+
+const nlohmann::json* integerMember(const nlohmann::json& object, std::string_view key) {
+    const nlohmann::json* member = findMember(object, key);
+    return member != nullptr && member->is_number_integer() ? member : nullptr;
+}
+
+std::string stringValue(const nlohmann::json& object, std::string_view key) {
+    const nlohmann::json* member = findMember(object, key);
+    if (member == nullptr || member->is_null()) {
         return {};
     }
     if (member->is_string()) {

@@ -14,6 +14,14 @@
 // member of the right type, and fail with the library's own type errors.
 namespace quarlino::quil::infrastructure::http {
 
+// The member of that key, or nullptr when the value is not a JSON object or
+// has no such member.
+const nlohmann::json* findMember(const nlohmann::json& object, std::string_view key);
+
+// The member when it is a JSON integer (signed or unsigned), else nullptr; a
+// fractional number such as 12.0 is not one.
+const nlohmann::json* integerMember(const nlohmann::json& object, std::string_view key);
+
 // Missing, null or non-object gives ""; a string gives its text; any other
 // value gives its compact JSON text (42 -> "42", true -> "true").
 std::string stringValue(const nlohmann::json& object, std::string_view key);

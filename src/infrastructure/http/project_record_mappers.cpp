@@ -1,5 +1,4 @@
-#include <string>
-
+#include "infrastructure/http/json_element_walk.hpp"
 #include "infrastructure/http/json_readers.hpp"
 #include "infrastructure/http/record_mappers.hpp"
 
@@ -25,17 +24,6 @@ model::RegistryArtifact parseRegistryArtifact(const nlohmann::json& item) {
         .sizeBytes = unsignedValue(item, "sizeBytes"),
         .pushedAt = stringValue(item, "pushedAt"),
     };
-}
-
-// Every item the JSON library yields when iterating the member (see
-// arrayMember), mapped in that order.
-template <typename T>
-std::vector<T> parseItems(const nlohmann::json& object, std::string_view key, T (*parse)(const nlohmann::json&)) {
-    std::vector<T> items;
-    for (const auto& item : arrayMember(object, key)) {
-        items.push_back(parse(item));
-    }
-    return items;
 }
 
 model::SourceDiagnostic parseDiagnostic(const nlohmann::json& element) {
@@ -69,7 +57,7 @@ model::ActionDefinition parseActionDefinition(const nlohmann::json& object) {
         .icon = stringValue(object, "icon"),
         .category = stringValue(object, "category"),
         .formId = stringValue(object, "formId"),
-        .outputs = parseItems(object, "outputs", parseActionOutput),
+        .outputs = mapElements(arrayMember(object, "outputs"), parseActionOutput),
     };
 }
 
@@ -93,7 +81,7 @@ model::RegistryRepository parseRegistryRepository(const nlohmann::json& object) 
     return model::RegistryRepository{
         .repository = stringValue(object, "repository"),
         .component = stringValue(object, "component"),
-        .artifacts = parseItems(object, "artifacts", parseRegistryArtifact),
+        .artifacts = mapElements(arrayMember(object, "artifacts"), parseRegistryArtifact),
     };
 }
 
@@ -125,15 +113,7 @@ model::Pipeline parsePipeline(const nlohmann::json& object) {
 }
 
 std::vector<model::SourceDiagnostic> parseDiagnostics(const nlohmann::json& value) {
-    std::vector<model::SourceDiagnostic> diagnostics;
-    if (!value.is_array()) {
-        return diagnostics;
-    }
-    diagnostics.reserve(value.size());
-    for (const auto& element : value) {
-        diagnostics.push_back(parseDiagnostic(element));
-    }
-    return diagnostics;
+    return mapArrayElements(value, parseDiagnostic);
 }
 
 model::EditorSnapshot parseSnapshot(const nlohmann::json& object) {
