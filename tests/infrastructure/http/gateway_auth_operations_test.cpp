@@ -5,7 +5,7 @@
 
 #include "application/api_error.hpp"
 #include "infrastructure/http/http_quarlino_gateway.hpp"
-#include "infrastructure/http/operation_test_helpers.hpp"
+#include "infrastructure/http/gateway_test_support.hpp"
 #include "support/quil/recording_transport.hpp"
 
 namespace quarlino::quil::infrastructure::http {
@@ -13,9 +13,9 @@ namespace {
 
 using application::ApiError;
 using application::port::HttpMethod;
-using testing_helpers::expectRequest;
-using testing_helpers::jsonErrorOf;
-using testing_helpers::messageOf;
+using gatewaytest::expectRequest;
+using gatewaytest::jsonErrorOf;
+using gatewaytest::messageOf;
 using testsupport::quil::RecordingTransport;
 
 constexpr const char* kLoginPath = "/api/v1/user/login";
@@ -42,8 +42,8 @@ TEST_F(AuthOperations, LoginPostsTheCredentialsAndReturnsUserAndToken) {
 
     const auto result = gateway.login("ann@example.com", "p\"w \xC3\xA9");
 
-    expectRequest(transport.onlyRequest(), HttpMethod::POST, kLoginPath,
-                  "{\"email\":\"ann@example.com\",\"password\":\"p\\\"w \xC3\xA9\"}");
+    expectRequest(transport.onlyRequest(), {HttpMethod::POST, kLoginPath,
+                  "{\"email\":\"ann@example.com\",\"password\":\"p\\\"w \xC3\xA9\"}"});
     EXPECT_EQ(result.value.user.id, "u1");
     EXPECT_EQ(result.value.user.name, "Ann");
     EXPECT_EQ(result.value.user.email, "ann@example.com");
@@ -106,8 +106,8 @@ TEST_F(AuthOperations, SignupWritesTheMembersInKeyOrder) {
 
     const auto result = gateway.signup(model::SignupDefinition{"Bo B", "bo@example.com", "bo", "secret"});
 
-    expectRequest(transport.onlyRequest(), HttpMethod::POST, kSignupPath,
-                  R"({"email":"bo@example.com","handle":"bo","name":"Bo B","password":"secret"})");
+    expectRequest(transport.onlyRequest(), {HttpMethod::POST, kSignupPath,
+                  R"({"email":"bo@example.com","handle":"bo","name":"Bo B","password":"secret"})"});
     EXPECT_EQ(result.value.user.id, "u2");
     EXPECT_EQ(result.value.user.handle, "bo");
     EXPECT_EQ(result.value.token, "tok-2");
@@ -129,8 +129,8 @@ TEST_F(AuthOperations, StartBrowserLoginSendsChallengeAndStateAndReadsTheSession
 
     const auto result = gateway.startBrowserLogin("state-1", "challenge-1");
 
-    expectRequest(transport.onlyRequest(), HttpMethod::POST, kStartPath,
-                  R"({"codeChallenge":"challenge-1","state":"state-1"})");
+    expectRequest(transport.onlyRequest(), {HttpMethod::POST, kStartPath,
+                  R"({"codeChallenge":"challenge-1","state":"state-1"})"});
     EXPECT_EQ(result.value.authorizationCode, "code-1");
     EXPECT_EQ(result.value.state, "other");  // returned as received, not compared
     EXPECT_EQ(result.value.expiresInSeconds, 300);
@@ -201,8 +201,8 @@ TEST_F(AuthOperations, PollSendsTheExchangeAndReportsPending) {
 
     const auto result = gateway.pollBrowserLogin(model::BrowserTokenExchange{"code-1", "verifier-1", "state-1"});
 
-    expectRequest(transport.onlyRequest(), HttpMethod::POST, kPollPath,
-                  R"({"authorizationCode":"code-1","codeVerifier":"verifier-1","state":"state-1"})");
+    expectRequest(transport.onlyRequest(), {HttpMethod::POST, kPollPath,
+                  R"({"authorizationCode":"code-1","codeVerifier":"verifier-1","state":"state-1"})"});
     EXPECT_TRUE(result.value.pending);
     EXPECT_FALSE(result.value.login.has_value());
     EXPECT_EQ(result.body, answer);
@@ -255,7 +255,7 @@ TEST_F(AuthOperations, CurrentUserGetsTheIdentityWithoutABody) {
 
     const auto result = gateway.currentUser();
 
-    expectRequest(transport.onlyRequest(), HttpMethod::GET, "/api/v1/user/me", "");
+    expectRequest(transport.onlyRequest(), {HttpMethod::GET, "/api/v1/user/me", ""});
     EXPECT_EQ(result.value.id, "u1");
     EXPECT_EQ(result.value.name, "Ann");
     EXPECT_EQ(result.value.email, "a@x");

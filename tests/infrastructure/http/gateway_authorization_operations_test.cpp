@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "infrastructure/http/gateway_family_test_support.hpp"
+#include "infrastructure/http/gateway_test_support.hpp"
 
 namespace gatewaytest {
 namespace {
@@ -210,9 +210,9 @@ TEST_F(AuthorizationOperationsTest, CatalogRefusesWrongTypes) {
     transport.expect(HttpMethod::GET, "/api/authorization/catalog", 200, R"({"permissions":[{"internal":null}]})");
     transport.expect(HttpMethod::GET, "/api/authorization/catalog", 200, R"({"permissions":"x"})");
     transport.expect(HttpMethod::GET, "/api/authorization/catalog", 200, "[]");
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationCatalog(); }, 302);
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationCatalog(); }, 306);
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationCatalog(); }, 306);
+    expectJsonError([&] { gateway.authorizationCatalog(); }, 302);
+    expectJsonError([&] { gateway.authorizationCatalog(); }, 306);
+    expectJsonError([&] { gateway.authorizationCatalog(); }, 306);
 }
 
 TEST_F(AuthorizationOperationsTest, CapabilitiesMapsEchoedResourceAndDecisions) {
@@ -237,8 +237,8 @@ TEST_F(AuthorizationOperationsTest, CapabilitiesEdgeShapes) {
     const auto single = gateway.authorizationCapabilities("T", "i");
     EXPECT_TRUE(single.value.allowedPermissions.empty());
     EXPECT_TRUE(single.value.decisions.empty());
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationCapabilities("T", "i"); }, 306);
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationCapabilities("T", "i"); }, 306);
+    expectJsonError([&] { gateway.authorizationCapabilities("T", "i"); }, 306);
+    expectJsonError([&] { gateway.authorizationCapabilities("T", "i"); }, 306);
 }
 
 TEST_F(AuthorizationOperationsTest, DecisionMapsTheRoot) {
@@ -248,7 +248,7 @@ TEST_F(AuthorizationOperationsTest, DecisionMapsTheRoot) {
     const auto result = gateway.authorizationDecision("p", "T", "i");
     EXPECT_FALSE(result.value.allowed);
     EXPECT_EQ(result.value.reason, "no grant");
-    expectJsonError<nlohmann::json::type_error>([&] { gateway.authorizationDecision("p", "T", "i"); }, 306);
+    expectJsonError([&] { gateway.authorizationDecision("p", "T", "i"); }, 306);
 }
 
 TEST_F(AuthorizationOperationsTest, RoleResultsAreMapped) {
@@ -302,7 +302,7 @@ TEST_F(AuthorizationOperationsTest, EffectivePermissionsMapsEchoAndDecisions) {
     EXPECT_EQ(result.value.resourceId, "p1");
     ASSERT_EQ(result.value.permissions.size(), 1u);
     EXPECT_EQ(result.value.permissions[0].permission, "project.read");
-    expectJsonError<nlohmann::json::type_error>(
+    expectJsonError(
         [&] { gateway.effectivePermissions("o1", "USER", "u1", "PROJECT", "p1"); }, 306);
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "infrastructure/http/gateway_family_test_support.hpp"
+#include "infrastructure/http/gateway_test_support.hpp"
 
 namespace gatewaytest {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "application/api_error.hpp"
 #include "infrastructure/http/http_quarlino_gateway.hpp"
-#include "infrastructure/http/operation_test_helpers.hpp"
+#include "infrastructure/http/gateway_test_support.hpp"
 #include "support/quil/recording_transport.hpp"
 
 namespace quarlino::quil::infrastructure::http {
@@ -15,84 +15,61 @@ namespace {
 
 using application::ApiError;
 using application::port::HttpMethod;
-using testing_helpers::expectRequest;
-using testing_helpers::jsonErrorOf;
-using testing_helpers::messageOf;
+using gatewaytest::jsonErrorOf;
+using gatewaytest::kEmptyIdentifier;
+using gatewaytest::kNotAnArray;
+using gatewaytest::messageOf;
+using gatewaytest::OperationCase;
+using gatewaytest::RefusedCallCase;
 using testsupport::quil::RecordingTransport;
-
-constexpr const char* kNotAnArray = "Quarlino API returned an object where an array was expected";
-constexpr const char* kEmptyIdentifier = "Quarlino resource identifier cannot be empty";
 
 // The request of every operation --------------------------------------------------------
 
-struct RequestCase {
-    std::string name;
-    std::function<void(HttpQuarlinoGateway&)> call;
-    HttpMethod method;
-    std::string path;
-    std::string body;
-    std::string answer;
+class WorkspaceRequests : public gatewaytest::OperationRequestTest {};
+
+TEST_P(WorkspaceRequests, SendMethodPathHeadersAndBody) { runCase(); }
+
+const std::vector<OperationCase> kRequests{
+    {"listWorkspaces", [](auto& g) { g.listWorkspaces(); }, {HttpMethod::GET, "/api/workspaces", ""}, "[]"},
+    {"createWorkspaceWithoutSlug", [](auto& g) { g.createWorkspace("Main", ""); },
+     {HttpMethod::POST, "/api/workspaces", R"({"name":"Main","slug":null})"}, "{}", 201},
+    {"createWorkspaceWithSlug", [](auto& g) { g.createWorkspace("Main", "m\xC3\xA9 1"); },
+     {HttpMethod::POST, "/api/workspaces", "{\"name\":\"Main\",\"slug\":\"m\xC3\xA9 1\"}"}, "{}", 201},
+    {"renameWorkspace", [](auto& g) { g.renameWorkspace("w 1", "New"); },
+     {HttpMethod::PATCH, "/api/workspaces/w%201", R"({"name":"New"})"}, "{}"},
+    {"renameWorkspaceToEmpty", [](auto& g) { g.renameWorkspace("w1", ""); },
+     {HttpMethod::PATCH, "/api/workspaces/w1", R"({"name":""})"}, "{}"},
+    {"listOrganizations", [](auto& g) { g.listOrganizations(); }, {HttpMethod::GET, "/api/organizations", ""}, "[]"},
+    {"getOrganization", [](auto& g) { g.getOrganization("o/1"); },
+     {HttpMethod::GET, "/api/organizations/o%2F1", ""}, "{}"},
+    {"createOrganizationWithoutSlug", [](auto& g) { g.createOrganization("Acme", ""); },
+     {HttpMethod::POST, "/api/organizations", R"({"name":"Acme","slug":null})"}, "{}", 201},
+    {"createOrganizationWithSlug", [](auto& g) { g.createOrganization("Acme", "acme"); },
+     {HttpMethod::POST, "/api/organizations", R"({"name":"Acme","slug":"acme"})"}, "{}", 201},
+    {"renameOrganization", [](auto& g) { g.renameOrganization("o1", "Acme Ltd"); },
+     {HttpMethod::PATCH, "/api/organizations/o1", R"({"name":"Acme Ltd"})"}, "{}"},
+    {"listTeams", [](auto& g) { g.listTeams("o1"); }, {HttpMethod::GET, "/api/organizations/o1/teams", ""}, "[]"},
+    {"getTeamWithReservedBytes", [](auto& g) { g.getTeam("org 1", "a/b"); },
+     {HttpMethod::GET, "/api/organizations/org%201/teams/a%2Fb", ""}, "{}"},
+    {"createTeamWithSlug", [](auto& g) { g.createTeam("o1", "Ops", "ops"); },
+     {HttpMethod::POST, "/api/organizations/o1/teams", R"({"name":"Ops","slug":"ops"})"}, "{}", 201},
+    {"createTeamWithEmptyNameAndSlug", [](auto& g) { g.createTeam("o1", "", ""); },
+     {HttpMethod::POST, "/api/organizations/o1/teams", R"({"name":"","slug":null})"}, "{}", 201},
+    {"renameTeam", [](auto& g) { g.renameTeam("o1", "t1", "SRE"); },
+     {HttpMethod::PUT, "/api/organizations/o1/teams/t1", R"({"name":"SRE"})"}, "{}"},
+    {"listTeamMembers", [](auto& g) { g.listTeamMembers("o1", "t1"); },
+     {HttpMethod::GET, "/api/organizations/o1/teams/t1/members", ""}, "[]"},
+    {"addTeamMember", [](auto& g) { g.addTeamMember("o1", "t1", "ann+ops@example.com"); },
+     {HttpMethod::POST, "/api/organizations/o1/teams/t1/members", R"({"email":"ann+ops@example.com"})"}, "{}", 201},
+    {"removeTeamMember", [](auto& g) { g.removeTeamMember("o1", "t1", "u+1"); },
+     {HttpMethod::DELETE, "/api/organizations/o1/teams/t1/members/u%2B1", ""}, "", 204},
 };
 
-class WorkspaceRequests : public testing::TestWithParam<RequestCase> {};
-
-TEST_P(WorkspaceRequests, SendMethodPathHeadersAndBody) {
-    const auto& operation = GetParam();
-    RecordingTransport transport;
-    transport.expect(operation.method, operation.path, 200, operation.answer);
-    HttpQuarlinoGateway gateway{transport};
-    operation.call(gateway);
-    expectRequest(transport.onlyRequest(), operation.method, operation.path, operation.body);
-}
-
-const std::vector<RequestCase> kRequests{
-    {"listWorkspaces", [](auto& g) { g.listWorkspaces(); }, HttpMethod::GET, "/api/workspaces", "", "[]"},
-    {"createWorkspaceWithoutSlug", [](auto& g) { g.createWorkspace("Main", ""); }, HttpMethod::POST,
-     "/api/workspaces", R"({"name":"Main","slug":null})", "{}"},
-    {"createWorkspaceWithSlug", [](auto& g) { g.createWorkspace("Main", "m\xC3\xA9 1"); }, HttpMethod::POST,
-     "/api/workspaces", "{\"name\":\"Main\",\"slug\":\"m\xC3\xA9 1\"}", "{}"},
-    {"renameWorkspace", [](auto& g) { g.renameWorkspace("w 1", "New"); }, HttpMethod::PATCH, "/api/workspaces/w%201",
-     R"({"name":"New"})", "{}"},
-    {"renameWorkspaceToEmpty", [](auto& g) { g.renameWorkspace("w1", ""); }, HttpMethod::PATCH,
-     "/api/workspaces/w1", R"({"name":""})", "{}"},
-    {"listOrganizations", [](auto& g) { g.listOrganizations(); }, HttpMethod::GET, "/api/organizations", "", "[]"},
-    {"getOrganization", [](auto& g) { g.getOrganization("o/1"); }, HttpMethod::GET, "/api/organizations/o%2F1", "",
-     "{}"},
-    {"createOrganizationWithoutSlug", [](auto& g) { g.createOrganization("Acme", ""); }, HttpMethod::POST,
-     "/api/organizations", R"({"name":"Acme","slug":null})", "{}"},
-    {"createOrganizationWithSlug", [](auto& g) { g.createOrganization("Acme", "acme"); }, HttpMethod::POST,
-     "/api/organizations", R"({"name":"Acme","slug":"acme"})", "{}"},
-    {"renameOrganization", [](auto& g) { g.renameOrganization("o1", "Acme Ltd"); }, HttpMethod::PATCH,
-     "/api/organizations/o1", R"({"name":"Acme Ltd"})", "{}"},
-    {"listTeams", [](auto& g) { g.listTeams("o1"); }, HttpMethod::GET, "/api/organizations/o1/teams", "", "[]"},
-    {"getTeamWithReservedBytes", [](auto& g) { g.getTeam("org 1", "a/b"); }, HttpMethod::GET,
-     "/api/organizations/org%201/teams/a%2Fb", "", "{}"},
-    {"createTeamWithSlug", [](auto& g) { g.createTeam("o1", "Ops", "ops"); }, HttpMethod::POST,
-     "/api/organizations/o1/teams", R"({"name":"Ops","slug":"ops"})", "{}"},
-    {"createTeamWithEmptyNameAndSlug", [](auto& g) { g.createTeam("o1", "", ""); }, HttpMethod::POST,
-     "/api/organizations/o1/teams", R"({"name":"","slug":null})", "{}"},
-    {"renameTeam", [](auto& g) { g.renameTeam("o1", "t1", "SRE"); }, HttpMethod::PUT,
-     "/api/organizations/o1/teams/t1", R"({"name":"SRE"})", "{}"},
-    {"listTeamMembers", [](auto& g) { g.listTeamMembers("o1", "t1"); }, HttpMethod::GET,
-     "/api/organizations/o1/teams/t1/members", "", "[]"},
-    {"addTeamMember", [](auto& g) { g.addTeamMember("o1", "t1", "ann+ops@example.com"); }, HttpMethod::POST,
-     "/api/organizations/o1/teams/t1/members", R"({"email":"ann+ops@example.com"})", "{}"},
-    {"removeTeamMember", [](auto& g) { g.removeTeamMember("o1", "t1", "u+1"); }, HttpMethod::DELETE,
-     "/api/organizations/o1/teams/t1/members/u%2B1", "", ""},
-};
-
-INSTANTIATE_TEST_SUITE_P(Operations, WorkspaceRequests, testing::ValuesIn(kRequests),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Operations, WorkspaceRequests, testing::ValuesIn(kRequests), gatewaytest::caseName);
 
 // Identifiers that would change the path -----------------------------------------------
 
-struct RefusedIdentifierCase {
-    std::string name;
-    std::function<void(HttpQuarlinoGateway&)> call;
-    std::string message;
-};
-
-class RefusedIdentifiers : public testing::TestWithParam<RefusedIdentifierCase> {};
+class RefusedIdentifiers : public testing::TestWithParam<RefusedCallCase> {};
 
 TEST_P(RefusedIdentifiers, SendNothing) {
     RecordingTransport transport;
@@ -104,25 +81,23 @@ TEST_P(RefusedIdentifiers, SendNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Operations, RefusedIdentifiers,
     testing::Values(
-        RefusedIdentifierCase{"renameWorkspace", [](auto& g) { g.renameWorkspace("", "n"); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"getOrganization", [](auto& g) { g.getOrganization(""); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"renameOrganization", [](auto& g) { g.renameOrganization("", "n"); },
-                              kEmptyIdentifier},
-        RefusedIdentifierCase{"listTeams", [](auto& g) { g.listTeams(""); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"getTeamEmptyOrganization", [](auto& g) { g.getTeam("", "t"); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"getTeamEmptyTeam", [](auto& g) { g.getTeam("o", ""); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"createTeam", [](auto& g) { g.createTeam("", "n", "s"); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"renameTeam", [](auto& g) { g.renameTeam("o", "", "n"); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"listTeamMembers", [](auto& g) { g.listTeamMembers("o", ""); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"addTeamMember", [](auto& g) { g.addTeamMember("", "t", "e"); }, kEmptyIdentifier},
-        RefusedIdentifierCase{"removeTeamMember", [](auto& g) { g.removeTeamMember("o", "t", ""); },
-                              kEmptyIdentifier},
-        RefusedIdentifierCase{"getOrganizationDot", [](auto& g) { g.getOrganization("."); },
-                              "Quarlino resource identifier cannot be \".\""},
-        RefusedIdentifierCase{"renameWorkspaceDotDot", [](auto& g) { g.renameWorkspace("..", "n"); },
-                              "Quarlino resource identifier cannot be \"..\""},
-        RefusedIdentifierCase{"removeTeamMemberDotDot", [](auto& g) { g.removeTeamMember("o", "t", ".."); },
-                              "Quarlino resource identifier cannot be \"..\""}),
+        RefusedCallCase{"renameWorkspace", [](auto& g) { g.renameWorkspace("", "n"); }, kEmptyIdentifier},
+        RefusedCallCase{"getOrganization", [](auto& g) { g.getOrganization(""); }, kEmptyIdentifier},
+        RefusedCallCase{"renameOrganization", [](auto& g) { g.renameOrganization("", "n"); }, kEmptyIdentifier},
+        RefusedCallCase{"listTeams", [](auto& g) { g.listTeams(""); }, kEmptyIdentifier},
+        RefusedCallCase{"getTeamEmptyOrganization", [](auto& g) { g.getTeam("", "t"); }, kEmptyIdentifier},
+        RefusedCallCase{"getTeamEmptyTeam", [](auto& g) { g.getTeam("o", ""); }, kEmptyIdentifier},
+        RefusedCallCase{"createTeam", [](auto& g) { g.createTeam("", "n", "s"); }, kEmptyIdentifier},
+        RefusedCallCase{"renameTeam", [](auto& g) { g.renameTeam("o", "", "n"); }, kEmptyIdentifier},
+        RefusedCallCase{"listTeamMembers", [](auto& g) { g.listTeamMembers("o", ""); }, kEmptyIdentifier},
+        RefusedCallCase{"addTeamMember", [](auto& g) { g.addTeamMember("", "t", "e"); }, kEmptyIdentifier},
+        RefusedCallCase{"removeTeamMember", [](auto& g) { g.removeTeamMember("o", "t", ""); }, kEmptyIdentifier},
+        RefusedCallCase{"getOrganizationDot", [](auto& g) { g.getOrganization("."); },
+                        "Quarlino resource identifier cannot be \".\""},
+        RefusedCallCase{"renameWorkspaceDotDot", [](auto& g) { g.renameWorkspace("..", "n"); },
+                        "Quarlino resource identifier cannot be \"..\""},
+        RefusedCallCase{"removeTeamMemberDotDot", [](auto& g) { g.removeTeamMember("o", "t", ".."); },
+                        "Quarlino resource identifier cannot be \"..\""}),
     [](const auto& info) { return info.param.name; });
 
 TEST(WorkspaceBodies, AreBuiltBeforeTheirPaths) {

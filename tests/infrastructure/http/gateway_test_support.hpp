@@ -1,9 +1,9 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -13,14 +13,19 @@
 #include "support/quil/recording_transport.hpp"
 
 // Shared by the tests of the gateway's operation families: one gateway over a
-// scripted recording transport, the exact-request check, and a table form for
-// operations whose request and answer differ only in their data.
+// scripted recording transport, the exact-request check, a table form for
+// operations whose request and answer differ only in their data, and the
+// checks of what an operation throws.
 namespace gatewaytest {
 
 namespace port = quarlino::quil::application::port;
 using Gateway = quarlino::quil::infrastructure::http::HttpQuarlinoGateway;
 using Headers = std::map<std::string, std::string>;
 using port::HttpMethod;
+using testsupport::quil::RecordingTransport;
+
+inline constexpr const char* kNotAnArray = "Quarlino API returned an object where an array was expected";
+inline constexpr const char* kEmptyIdentifier = "Quarlino resource identifier cannot be empty";
 
 // The request one operation must send; an empty body means none.
 struct ExpectedRequest {
@@ -40,6 +45,8 @@ inline Headers headersFor(const ExpectedRequest& expected) {
     return headers;
 }
 
+// The whole request as the transport saw it: method, path with query,
+// headers and body bytes.
 inline void expectRequest(const port::HttpRequest& actual, const ExpectedRequest& expected) {
     EXPECT_EQ(testsupport::quil::methodName(actual.method), testsupport::quil::methodName(expected.method));
     EXPECT_EQ(actual.path, expected.path);
@@ -61,12 +68,7 @@ inline std::string caseName(const testing::TestParamInfo<OperationCase>& info) {
 
 class GatewayFamilyTest : public testing::Test {
 protected:
-    // Scripts one answer for the request `expected` describes.
-    void script(const ExpectedRequest& expected, int status, std::string body) {
-        transport.expect(expected.method, expected.path, status, std::move(body));
-    }
-
-    testsupport::quil::RecordingTransport transport;
+    RecordingTransport transport;
     Gateway gateway{transport};
 };
 
@@ -76,7 +78,7 @@ class OperationRequestTest : public testing::TestWithParam<OperationCase> {
 protected:
     void runCase() {
         const OperationCase& row = GetParam();
-        testsupport::quil::RecordingTransport transport;
+        RecordingTransport transport;
         transport.expect(row.request.method, row.request.path, row.status, row.answer);
         Gateway gateway{transport};
         row.call(gateway);
@@ -84,30 +86,51 @@ protected:
     }
 };
 
-// Runs `call` and checks that it throws the JSON library's error of type E
-// with this id.
+// Sends each row's call with an identifier that must be refused, and checks
+// the message and that nothing went out.
+struct RefusedCallCase {
+    std::string name;
+    std::function<void(Gateway&)> call;
+    std::string message;
+};
+
+// The what() of the exception of type E that the call throws; a failure of
+// the test when it throws nothing or something else.
 template <typename E>
-void expectJsonError(const std::function<void()>& call, int id) {
+std::string messageOf(const std::function<void()>& call) {
     try {
         call();
-        ADD_FAILURE() << "expected JSON library error " << id;
     } catch (const E& error) {
-        EXPECT_EQ(error.id, id) << error.what();
+        return error.what();
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << "unexpected exception: " << other.what();
+        return {};
     }
+    ADD_FAILURE() << "nothing thrown";
+    return {};
 }
 
-// Runs `call` and checks the std exception type E and its exact message.
+// The id of the JSON library's error the call throws (0 if none).
+inline int jsonErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const nlohmann::json::exception& error) {
+        return error.id;
+    }
+    return 0;
+}
+
+// Checks the std exception type E and its exact message.
 template <typename E>
 void expectFailure(const std::function<void()>& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "expected failure: " << message;
-    } catch (const E& error) {
-        EXPECT_EQ(std::string(error.what()), message);
-    }
+    EXPECT_EQ(messageOf<E>(call), message);
 }
 
-// Runs `call` and checks the application::ApiError it throws.
+// Checks the JSON library's error by its id (302 and 306 are type errors,
+// 403 is out of range: the id names the kind).
+inline void expectJsonError(const std::function<void()>& call, int id) { EXPECT_EQ(jsonErrorOf(call), id); }
+
+// Checks the application::ApiError the call throws.
 inline void expectApiError(const std::function<void()>& call, int status, const std::string& message,
                            const std::string& body) {
     try {
@@ -119,8 +142,5 @@ inline void expectApiError(const std::function<void()>& call, int status, const 
         EXPECT_EQ(error.responseBody(), body);
     }
 }
-
-inline constexpr const char* kNotAnArray = "Quarlino API returned an object where an array was expected";
-inline constexpr const char* kEmptyIdentifier = "Quarlino resource identifier cannot be empty";
 
 }  // namespace gatewaytest
