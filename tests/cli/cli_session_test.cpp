@@ -88,6 +88,17 @@ TEST_F(CliSession, TheCommandsOptionsWinOverTheStoredProfile) {
     EXPECT_EQ(explicitly.config.accessToken(), "ci-token");
 }
 
+TEST_F(CliSession, TheEnvironmentsTokenWinsOverTheStoredOneButNotTheStoredServer) {
+    storeProfile("default", "https://stored.example", std::nullopt);
+    harness_.credentialStore.saveToken("default", "stored-token");
+    harness_.setEnvironment("QUARLINO_ACCESS_TOKEN", "env-token");
+    harness_.setEnvironment("QUARLINO_SERVER_URL", "https://env.example");
+
+    const auto resolved = session({}, false);
+    EXPECT_EQ(resolved.config.accessToken(), "env-token");
+    EXPECT_EQ(resolved.config.serverUrl(), "https://stored.example");
+}
+
 TEST_F(CliSession, TheProfilesConfigurationErrorsLeaveUnchanged) {
     storeProfile("default", "http://plain.example", std::nullopt);
     expectRefused({}, false, "Quarlino server URL must use HTTPS");
