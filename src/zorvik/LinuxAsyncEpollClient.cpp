@@ -1,5 +1,11 @@
 #include "zorvik/LinuxAsyncEpollClient.hpp"
 
+#include "zorvik/detail/EpollReactor.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
+
+#include <atomic>
+#include <thread>
+
 namespace zorvik {
 namespace {
 
@@ -13,6 +19,73 @@ std::shared_ptr<LoggerAdapter> orDefault(std::shared_ptr<LoggerAdapter> logger) 
 
 }  // namespace
 
+class LinuxAsyncEpollClient::Engine {
+public:
+    Engine(std::shared_ptr<ThreadFactory> threadFactory, std::shared_ptr<LoggerAdapter> logger,
+           std::shared_ptr<SSLContext> sslContext)
+        : threadFactory_(orDefault(std::move(threadFactory))),
+          logger_(orDefault(std::move(logger))),
+          reactor_(logger_),
+          core_(reactor_, std::move(sslContext), logger_) {
+        // The reactor thread comes last; if it cannot start, the members
+        // already made are torn down by their own destructors.
+        workerThread_ = threadFactory_->createThread([this] { workerLoop(); });
+    }
+
+    ~Engine() { shutdown(); }
+
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    detail::ReactorCore& core() { return core_; }
+
+    // Stops taking requests, runs the resolver tasks still queued, stops and
+    // joins the reactor thread and fails what is left. Never call it on one of
+    // the engine's own threads; a second call finds nothing left to do.
+    void shutdown() {
+        core_.stopAccepting();
+        stopping_.store(true);
+        reactor_.wakeReactor();
+        if (workerThread_.joinable()) {
+            workerThread_.join();
+        }
+        core_.failEverything();
+    }
+
+private:
+    void workerLoop() {
+        core_.adoptCurrentThread();
+        std::string failure;
+        const auto onReady = [this](int fd) {
+            if (const auto connection = core_.findConnection(fd)) {
+                core_.processReady(connection);
+            }
+        };
+        while (!stopping_.load()) {
+            try {
+                if (!reactor_.waitOnce(onReady, failure)) {
+                    break;
+                }
+                core_.expireDeadlines();
+            } catch (const std::exception& error) {
+                failure = std::string("reactor step failed: ") + error.what();
+                break;
+            }
+        }
+        if (!failure.empty()) {
+            logger_->error(failure);
+            core_.reactorStopped(failure);
+        }
+    }
+
+    std::shared_ptr<ThreadFactory> threadFactory_;
+    std::shared_ptr<LoggerAdapter> logger_;
+    detail::EpollReactor reactor_;
+    detail::ReactorCore core_;
+    std::atomic<bool> stopping_{false};
+    std::thread workerThread_;
+};
+
 LinuxAsyncEpollClient::LinuxAsyncEpollClient() : LinuxAsyncEpollClient(nullptr, nullptr, nullptr) {}
 
 LinuxAsyncEpollClient::LinuxAsyncEpollClient(std::shared_ptr<ThreadFactory> threadFactory)
@@ -24,17 +97,24 @@ LinuxAsyncEpollClient::LinuxAsyncEpollClient(const ZorvikConfig& config)
 LinuxAsyncEpollClient::LinuxAsyncEpollClient(std::shared_ptr<ThreadFactory> threadFactory,
                                              std::shared_ptr<LoggerAdapter> logger,
                                              std::shared_ptr<SSLContext> sslContext)
-    : threadFactory_(orDefault(std::move(threadFactory))),
-      logger_(orDefault(std::move(logger))),
-      reactor_(logger_),
-      core_(reactor_, std::move(sslContext), logger_) {
-    // The reactor thread comes last; if it cannot start, the members already
-    // made are torn down by their own destructors.
-    workerThread_ = threadFactory_->createThread([this] { workerLoop(); });
-}
+    : engine_(std::make_shared<Engine>(std::move(threadFactory), std::move(logger), std::move(sslContext))) {}
 
 LinuxAsyncEpollClient::~LinuxAsyncEpollClient() {
-    cleanup();
+    if (!engine_->core().runsOnOwnThread()) {
+        engine_->shutdown();
+        return;
+    }
+    // A completion callback dropped the last reference on the reactor thread
+    // or a resolver worker, neither of which can join itself: a thread of its
+    // own joins them and then frees the engine. The thread that called us
+    // goes on running engine code, so the engine must outlive this object.
+    try {
+        std::thread([engine = engine_] { engine->shutdown(); }).detach();
+    } catch (...) {
+        // Without a thread to finish the teardown, leaking the engine is the
+        // one safe outcome left.
+        new std::shared_ptr<Engine>(engine_);
+    }
 }
 
 HttpResponse LinuxAsyncEpollClient::execute(const HttpRequest& request) {
@@ -42,7 +122,7 @@ HttpResponse LinuxAsyncEpollClient::execute(const HttpRequest& request) {
 }
 
 std::future<HttpResponse> LinuxAsyncEpollClient::executeAsync(const HttpRequest& request) {
-    return core_.submitForFuture(request);
+    return engine_->core().submitForFuture(request);
 }
 
 HttpResponse LinuxAsyncEpollClient::performRequest(const HttpRequest& request) {
@@ -50,45 +130,11 @@ HttpResponse LinuxAsyncEpollClient::performRequest(const HttpRequest& request) {
 }
 
 void LinuxAsyncEpollClient::submit(const HttpRequest& request, std::function<void(HttpResponse)> callback) {
-    core_.submit(request, std::move(callback));
+    engine_->core().submit(request, std::move(callback));
 }
 
 void LinuxAsyncEpollClient::configureAsyncSession(const AsyncSessionConfig& config) {
-    core_.configure(config);
-}
-
-void LinuxAsyncEpollClient::workerLoop() {
-    std::string failure;
-    const auto onReady = [this](int fd) {
-        if (const auto connection = core_.findConnection(fd)) {
-            core_.processReady(connection);
-        }
-    };
-    while (!stopping_.load()) {
-        try {
-            if (!reactor_.waitOnce(onReady, failure)) {
-                break;
-            }
-            core_.expireDeadlines();
-        } catch (const std::exception& error) {
-            failure = std::string("reactor step failed: ") + error.what();
-            break;
-        }
-    }
-    if (!failure.empty()) {
-        logger_->error(failure);
-        core_.reactorStopped(failure);
-    }
-}
-
-void LinuxAsyncEpollClient::cleanup() {
-    core_.stopAccepting();
-    stopping_.store(true);
-    reactor_.wakeReactor();
-    if (workerThread_.joinable()) {
-        workerThread_.join();
-    }
-    core_.failEverything();
+    engine_->core().configure(config);
 }
 
 }  // namespace zorvik

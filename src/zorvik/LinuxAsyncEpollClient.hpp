@@ -5,12 +5,8 @@
 #include "zorvik/SSLContext.hpp"
 #include "zorvik/ThreadFactory.hpp"
 #include "zorvik/ZorvikConfig.hpp"
-#include "zorvik/detail/EpollReactor.hpp"
-#include "zorvik/detail/ReactorCore.hpp"
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 namespace zorvik {
 
@@ -18,9 +14,9 @@ namespace zorvik {
 // connections, driven by one epoll reactor thread, with two resolver workers
 // doing name resolution and connect. Failures come back as status-0
 // responses, deadlines as 408; nothing throws to the caller. Destroying the
-// client completes every request still under way with status 0. The client's
-// own threads never hold it: a completion callback must not own the last
-// reference to the client either, since its destructor joins those threads.
+// client completes every request still under way with status 0. A completion
+// callback may drop the last reference to the client: the teardown then
+// finishes on a thread of its own, since no thread can join itself.
 class LinuxAsyncEpollClient : public HttpClientBase {
 public:
     LinuxAsyncEpollClient();
@@ -35,17 +31,14 @@ public:
     void configureAsyncSession(const AsyncSessionConfig& config) override;
 
 private:
+    // The reactor, the core and the threads that run them; it can outlive
+    // the client object while its teardown finishes.
+    class Engine;
+
     LinuxAsyncEpollClient(std::shared_ptr<ThreadFactory> threadFactory, std::shared_ptr<LoggerAdapter> logger,
                           std::shared_ptr<SSLContext> sslContext);
-    void workerLoop();
-    void cleanup();
 
-    std::shared_ptr<ThreadFactory> threadFactory_;
-    std::shared_ptr<LoggerAdapter> logger_;
-    detail::EpollReactor reactor_;
-    detail::ReactorCore core_;
-    std::atomic<bool> stopping_{false};
-    std::thread workerThread_;
+    std::shared_ptr<Engine> engine_;
 };
 
 }  // namespace zorvik

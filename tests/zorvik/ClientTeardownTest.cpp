@@ -7,6 +7,7 @@
 #include "zorvik/ZorvikInstance.hpp"
 
 #include <condition_variable>
+#include <future>
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -55,6 +56,68 @@ TEST(ClientTeardown, InstanceDroppedWhileAnAsyncRequestWaitsStillAnswersIt) {
     instance.reset();
     EXPECT_EQ(future.get().statusMessage, "HTTP client is shutting down");
 }
+
+// Signals when the last owner lets it go: the client's teardown has finished.
+class TeardownSignal : public RecordingLogger {
+public:
+    explicit TeardownSignal(std::shared_ptr<std::promise<void>> gone) : gone_(std::move(gone)) {}
+    ~TeardownSignal() override { gone_->set_value(); }
+
+private:
+    std::shared_ptr<std::promise<void>> gone_;
+};
+
+struct OwnThreadCase {
+    const char* name;
+    bool denyEveryAddress;  // answered on a resolver worker instead of the reactor thread
+    const char* statusPrefix;
+};
+
+class ClientReleasedOnItsOwnThread : public ::testing::TestWithParam<OwnThreadCase> {};
+
+TEST_P(ClientReleasedOnItsOwnThread, FinishesItsTeardownElsewhere) {
+    LoopbackServer server;
+    server.enqueue(Reply{okResponse("done")});
+    auto gone = std::make_shared<std::promise<void>>();
+    auto goneFuture = gone->get_future();
+    auto holder = std::make_shared<std::shared_ptr<LinuxAsyncEpollClient>>();
+    {
+        ZorvikConfig config;
+        config.logger(std::make_shared<TeardownSignal>(gone));
+        *holder = std::make_shared<LinuxAsyncEpollClient>(config);
+    }
+    if (GetParam().denyEveryAddress) {
+        AsyncSessionConfig limits;
+        limits.maxConnections = 4;
+        limits.maxResponseBytes = 1 << 20;
+        limits.idleConnectionTtl = std::chrono::milliseconds::max();
+        limits.endpointPolicy = [](std::string_view, std::string_view) { return false; };
+        (*holder)->configureAsyncSession(limits);
+    }
+
+    std::promise<void> submitted;
+    auto submittedFuture = submitted.get_future().share();
+    std::promise<std::pair<std::string, std::thread::id>> answered;
+    (*holder)->submit(makeRequest(HttpMethod::GET, server.url("/")),
+                      [holder, submittedFuture, &answered](HttpResponse response) {
+                          submittedFuture.wait();
+                          answered.set_value({response.statusMessage, std::this_thread::get_id()});
+                          holder->reset();  // the client's last reference
+                      });
+    submitted.set_value();
+
+    const auto [message, thread] = answered.get_future().get();
+    goneFuture.get();
+    EXPECT_THAT(message, StartsWith(GetParam().statusPrefix));
+    EXPECT_NE(thread, std::this_thread::get_id());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Threads, ClientReleasedOnItsOwnThread,
+    ::testing::Values(OwnThreadCase{"ReactorThread", false, "OK"},
+                      OwnThreadCase{"ResolverWorker", true,
+                                    "Request failed: Endpoint policy denied every resolved address for host "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Holds every resolver worker inside the endpoint policy until released.
 class PolicyGate {

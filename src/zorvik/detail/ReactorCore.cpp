@@ -16,6 +16,9 @@ constexpr const char* kResolverRefused = "DNS resolver queue is full or shutting
 constexpr const char* kNoConnection = "Failed to acquire connection";
 constexpr const char* kConnectionUnavailable = "Connection unavailable";
 
+// The core whose reactor thread or resolver task the calling thread runs.
+thread_local const ReactorCore* currentCore = nullptr;
+
 // A caller's own Host header stands in for the writer's built-in line, which
 // comes right after the request line, so that the server sees one Host.
 std::string requestTextFor(const HttpRequest& request) {
@@ -66,6 +69,22 @@ std::future<HttpResponse> ReactorCore::submitForFuture(const HttpRequest& reques
     return future;
 }
 
+void ReactorCore::adoptCurrentThread() const {
+    currentCore = this;
+}
+
+bool ReactorCore::runsOnOwnThread() const {
+    return currentCore == this;
+}
+
+bool ReactorCore::submitResolverTask(std::function<void()> task) {
+    return resolver_->submit([this, task = std::move(task)] {
+        const ReactorCore* const previous = std::exchange(currentCore, this);
+        task();
+        currentCore = previous;
+    });
+}
+
 void ReactorCore::configure(const AsyncSessionConfig& config) {
     const auto clamp = [](std::uint64_t value) {
         return static_cast<std::size_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::size_t>::max()));
@@ -82,7 +101,7 @@ void ReactorCore::performHttpRequest(const HttpRequest& request,
         fail(completion, *reason);
         return;
     }
-    const bool accepted = resolver_->submit([this, request, completion] { runResolverTask(request, completion); });
+    const bool accepted = submitResolverTask([this, request, completion] { runResolverTask(request, completion); });
     if (!accepted) {
         fail(completion, kResolverRefused);
     }

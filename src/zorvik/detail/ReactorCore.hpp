@@ -49,6 +49,12 @@ public:
     void submit(const HttpRequest& request, Callback callback);
     std::future<HttpResponse> submitForFuture(const HttpRequest& request);
 
+    // The client marks its reactor thread at its start; resolver workers are
+    // marked while they run this core's tasks. A client must not join its
+    // threads from one of them.
+    void adoptCurrentThread() const;
+    bool runsOnOwnThread() const;
+
     // Reactor thread.
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
     void processReady(const ConnectionPtr& connection);
@@ -68,6 +74,7 @@ public:
 private:
     // Request path (ReactorCore.cpp).
     void performHttpRequest(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
+    bool submitResolverTask(std::function<void()> task);
     void runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
     std::shared_ptr<RequestContext> createRequestContext(const HttpRequest& request,
                                                          std::shared_ptr<RequestCompletion> completion,

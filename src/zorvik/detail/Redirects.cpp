@@ -28,7 +28,7 @@ void ReactorCore::handleCompletedRequest(const std::shared_ptr<RequestContext>& 
         fail(context->completion, std::string("Failed to follow redirect: ") + error.what());
         return;
     }
-    const bool accepted = resolver_->submit([this, context, hop = std::move(*next)] { followRedirect(context, hop); });
+    const bool accepted = submitResolverTask([this, context, hop = std::move(*next)] { followRedirect(context, hop); });
     if (!accepted) {
         fail(context->completion, "DNS resolver queue is full during redirect");
     }
