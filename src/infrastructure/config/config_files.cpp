@@ -28,17 +28,29 @@ const char* nonEmptyEnvironment(const char* name) {
     throw std::runtime_error(std::string(reason) + path.string());
 }
 
+// Creates the private file at `path`: 0600 from its first moment, never
+// through a symbolic link. A regular file left there by an interrupted run is
+// unlinked first; a link planted at the name is refused and left alone.
+int createPrivateFile(const fs::path& path) {
+    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int descriptor = ::open(path.c_str(), flags, privateFileMode);
+    if (descriptor >= 0 || errno != EEXIST) {
+        return descriptor;
+    }
+    struct stat leftover {};
+    if (::lstat(path.c_str(), &leftover) != 0 || !S_ISREG(leftover.st_mode) || ::unlink(path.c_str()) != 0) {
+        return -1;
+    }
+    // Whatever reappears at the name in between makes this creation fail too.
+    return ::open(path.c_str(), flags, privateFileMode);
+}
+
 // Owns the descriptor of the temporary file and removes the file unless the
 // write was committed by the rename.
 class TemporaryFile {
 public:
     TemporaryFile(fs::path path, const fs::path& target) : path_(std::move(path)) {
-        // A leftover from an interrupted run, or anything planted at the name,
-        // is unlinked (a symbolic link itself, never what it points to); the
-        // exclusive, no-follow creation below then refuses whatever reappears.
-        ::unlink(path_.c_str());
-        descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                             privateFileMode);
+        descriptor_ = createPrivateFile(path_);
         if (descriptor_ < 0) {
             failWrite("cannot write Quil configuration: ", target);
         }

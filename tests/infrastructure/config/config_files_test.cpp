@@ -140,27 +140,41 @@ TEST_F(ConfigFiles, TightensAnExistingOpenDirectoryAndFile) {
     EXPECT_EQ(modeOf(file_), 0600u);
 }
 
-TEST_F(ConfigFiles, NeverWritesThroughALinkPlantedAtTheTemporaryName) {
-    fs::create_directories(directory_);
+// A link at the temporary name is refused, whether it points at an existing
+// file or at a name that does not exist yet: the token is never written
+// through it and the old configuration stays.
+TEST_F(ConfigFiles, RefusesALinkPlantedAtTheTemporaryName) {
+    detail::writeJson(file_, json{{"old", 1}});
+    const std::string before = contentOf(file_);
     const fs::path victim = temporary_.path() / "victim";
     writeFile(victim, "precious");
-    fs::create_symlink(victim, temporaryFile_);
+    const fs::path unborn = temporary_.path() / "unborn";
 
-    detail::writeJson(file_, json{{"token", "t"}});
-
+    for (const fs::path& pointee : {victim, unborn}) {
+        fs::create_symlink(pointee, temporaryFile_);
+        EXPECT_EQ(messageOf<std::runtime_error>([&] { detail::writeJson(file_, json{{"token", "t"}}); }),
+                  "cannot write Quil configuration: " + file_.string());
+        EXPECT_EQ(contentOf(file_), before);
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(temporaryFile_)));
+        fs::remove(temporaryFile_);
+    }
     EXPECT_EQ(contentOf(victim), "precious");
-    EXPECT_EQ(contentOf(file_), "{\n  \"token\": \"t\"\n}\n");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(temporaryFile_)));
+    EXPECT_FALSE(fs::exists(unborn));
 }
 
 TEST_F(ConfigFiles, ReplacesALeftoverTemporaryFile) {
     fs::create_directories(directory_);
     writeFile(temporaryFile_, "stale content from an interrupted run");
     fs::permissions(temporaryFile_, fs::perms(0644), fs::perm_options::replace);
+    // A second name of the leftover's readable inode must never see the new
+    // content: the document goes into a fresh private file.
+    const fs::path otherName = temporary_.path() / "other-name";
+    fs::create_hard_link(temporaryFile_, otherName);
     detail::writeJson(file_, json::array());
     EXPECT_EQ(contentOf(file_), "[]\n");
     EXPECT_EQ(modeOf(file_), 0600u);
     EXPECT_FALSE(fs::exists(temporaryFile_));
+    EXPECT_EQ(contentOf(otherName), "stale content from an interrupted run");
 }
 
 TEST_F(ConfigFiles, FailingToCreateTheTemporaryFileKeepsTheOldContent) {
