@@ -10,10 +10,10 @@
 namespace quarlino::quil::infrastructure::http {
 
 // The platform's REST API over the transport port: each operation is one
-// request (the variable and secret setters make a read and then a write),
-// with no state, cache, retry or paging of its own. The shared request rules
-// live in gateway_requests.hpp, the JSON mappers in record_mappers.hpp, and
-// the operations in one source file per resource family, named below.
+// request (setting or removing one variable or secret makes a read and then a
+// write), with no state, cache, retry or paging of its own. The shared request
+// rules live in gateway_requests.hpp, the JSON mappers in record_mappers.hpp,
+// and the operations in one source file per resource family, named below.
 class HttpQuarlinoGateway final : public application::port::QuarlinoGateway {
 public:
     // Owns the transport; an empty pointer is refused.

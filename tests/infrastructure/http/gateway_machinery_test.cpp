@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -321,6 +323,66 @@ TEST(Send, LetsTransportFailuresThrough) {
         EXPECT_STREQ(error.what(), "connection reset");
     }
 }
+
+// Every operation that has both a body and an identifier builds the body
+// first, so a body the JSON library refuses (type_error 316 for text that is
+// not UTF-8) is reported even when the identifier is empty, and nothing goes
+// out.
+struct BodyFirstCase {
+    std::string name;
+    std::function<void(HttpQuarlinoGateway&)> call;
+};
+
+class BodyBeforePath : public testing::TestWithParam<BodyFirstCase> {};
+
+TEST_P(BodyBeforePath, ReportsTheBodyBeforeTheIdentifier) {
+    RecordingTransport transport;
+    HttpQuarlinoGateway gateway{transport};
+    try {
+        GetParam().call(gateway);
+        ADD_FAILURE() << "accepted an empty identifier and a body that is not UTF-8";
+    } catch (const nlohmann::json::type_error& error) {
+        EXPECT_EQ(error.id, 316);
+    }
+    EXPECT_TRUE(transport.requests().empty());
+}
+
+const std::string kNotUtf8 = "\xFF";
+
+model::AuthorizationRoleDefinition badRole() { return {kNotUtf8, "", {}, {}, std::nullopt}; }
+
+model::AuthorizationGrantDefinition badGrant() { return {"USER", kNotUtf8, "r", "ORG", "o", std::nullopt, std::nullopt}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, BodyBeforePath,
+    testing::Values(
+        BodyFirstCase{"renameWorkspace", [](auto& g) { g.renameWorkspace("", kNotUtf8); }},
+        BodyFirstCase{"renameOrganization", [](auto& g) { g.renameOrganization("", kNotUtf8); }},
+        BodyFirstCase{"createTeam", [](auto& g) { g.createTeam("", kNotUtf8, ""); }},
+        BodyFirstCase{"renameTeam", [](auto& g) { g.renameTeam("", "", kNotUtf8); }},
+        BodyFirstCase{"addTeamMember", [](auto& g) { g.addTeamMember("", "", kNotUtf8); }},
+        BodyFirstCase{"previewAuthorizationRole", [](auto& g) { g.previewAuthorizationRole("", badRole()); }},
+        BodyFirstCase{"createAuthorizationRole", [](auto& g) { g.createAuthorizationRole("", badRole()); }},
+        BodyFirstCase{"updateAuthorizationRole", [](auto& g) { g.updateAuthorizationRole("", "", badRole()); }},
+        BodyFirstCase{"duplicateAuthorizationRole",
+                      [](auto& g) { g.duplicateAuthorizationRole("", "", "copy", kNotUtf8); }},
+        BodyFirstCase{"createAuthorizationGrant", [](auto& g) { g.createAuthorizationGrant("", badGrant()); }},
+        BodyFirstCase{"updateAuthorizationGrant", [](auto& g) { g.updateAuthorizationGrant("", "", badGrant()); }},
+        BodyFirstCase{"renameProject", [](auto& g) { g.renameProject("", kNotUtf8); }},
+        BodyFirstCase{"updateProjectRegistryVisibility",
+                      [](auto& g) { g.updateProjectRegistryVisibility("", kNotUtf8); }},
+        BodyFirstCase{"createRegistryAccessToken",
+                      [](auto& g) { g.createRegistryAccessToken("", {"ci", {kNotUtf8}, std::nullopt}); }},
+        BodyFirstCase{"setPipelineSecretGroup", [](auto& g) { g.setPipelineSecretGroup("", kNotUtf8); }},
+        BodyFirstCase{"setPipelineVariableGroup", [](auto& g) { g.setPipelineVariableGroup("", kNotUtf8); }},
+        BodyFirstCase{"setPipelineRunner", [](auto& g) { g.setPipelineRunner("", kNotUtf8); }},
+        BodyFirstCase{"updatePipelineSource", [](auto& g) { g.updatePipelineSource("", kNotUtf8, 1); }},
+        BodyFirstCase{"updateDeploymentTarget",
+                      [](auto& g) {
+                          g.updateDeploymentTarget("", 1, {std::nullopt, kNotUtf8, "ref", "MACHINE",
+                                                           "DOCKER_COMPOSE", "{}"});
+                      }}),
+    [](const testing::TestParamInfo<BodyFirstCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quarlino::quil::infrastructure::http
