@@ -337,8 +337,10 @@ TEST_F(BrowserLoginWait, TimesOutAfterTheLastPollAtOrPastTheDeadline) {
 }
 
 TEST_F(BrowserLoginWait, AGrantedLoginEndsTheWaitWithoutSleeping) {
-    EXPECT_CALL(gateway, pollBrowserLogin(_))
-        .WillOnce(Return(model::ApiResponse<model::BrowserLoginPoll>{{false, model::LoginResult{ada, "t"}}, "{}"}));
+    model::ApiResponse<model::BrowserLoginPoll> granted;
+    granted.value.login = model::LoginResult{ada, "t"};
+    granted.body = "{}";
+    EXPECT_CALL(gateway, pollBrowserLogin(_)).WillOnce(Return(granted));
     EXPECT_EQ(await(60, 5).token, "t");
     EXPECT_TRUE(sleeps.empty());
 }
