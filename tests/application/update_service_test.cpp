@@ -122,6 +122,16 @@ TEST_P(ReleaseServerStatusTest, OutsideTwoHundredsIsAnApiErrorWithTheBody) {
 
 INSTANTIATE_TEST_SUITE_P(Statuses, ReleaseServerStatusTest, testing::Values(0, 199, 300, 304, 404, 500));
 
+class AcceptedStatusTest : public testing::TestWithParam<int> {};
+
+TEST_P(AcceptedStatusTest, AnyTwoHundredStatusCarriesAManifest) {
+    RecordingTransport transport;
+    transport.expect(HttpMethod::GET, manifestPath, GetParam(), validManifest().dump());
+    EXPECT_EQ(UpdateService(transport).check(manifestPath).latestVersion, "0.2.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, AcceptedStatusTest, testing::Values(200, 203, 299));
+
 class InvalidManifestBodyTest : public testing::TestWithParam<std::string> {};
 
 TEST_P(InvalidManifestBodyTest, IsNotAnObject) {

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -86,6 +90,23 @@ TEST_F(ConfigFiles, ReadingAMissingFileGivesTheFallbackAndCreatesNothing) {
     EXPECT_EQ(detail::readJson(file_, fallback), fallback);
     EXPECT_EQ(detail::readJson(temporary_.path() / "plain-file" / "below", fallback), fallback);
     EXPECT_FALSE(fs::exists(temporary_.path() / "nested"));
+}
+
+// A socket cannot be opened as a file, by root either: it stands for a
+// configuration file that exists but cannot be read.
+TEST_F(ConfigFiles, ReportsAnExistingFileThatCannotBeOpened) {
+    fs::create_directories(directory_);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(file_.string().size(), sizeof(address.sun_path));
+    std::strcpy(address.sun_path, file_.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ::close(listener);
+
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { detail::readJson(file_, json::object()); }),
+              "cannot read Quil configuration: " + file_.string());
 }
 
 TEST_F(ConfigFiles, ReportsCorruptJsonWithThePath) {
