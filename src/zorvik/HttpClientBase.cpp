@@ -1,6 +1,6 @@
 #include "zorvik/HttpClientBase.hpp"
 
-#include <limits>
+#include <utility>
 
 #include "zorvik/detail/AsciiText.hpp"
 #include "zorvik/detail/ChunkedBody.hpp"
@@ -26,16 +26,14 @@ bool HttpClientBase::hasHeaderValueIgnoreCase(const std::map<std::string, std::s
 
 bool HttpClientBase::isIdleConnectionExpired(std::chrono::steady_clock::time_point lastActivity,
                                              std::chrono::milliseconds ttl) {
-    if (ttl == std::chrono::milliseconds::max()) {
+    // INT64_MAX milliseconds means "never"; no ttl too long to count in
+    // nanoseconds (about 292 years) can have passed either.
+    constexpr auto kLongestCountable =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds::max());
+    if (ttl >= kLongestCountable) {
         return false;
     }
-    const auto idle = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - lastActivity);
-    // A ttl too long to count in nanoseconds cannot have passed.
-    constexpr auto kLongestNanos = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds::max());
-    if (ttl >= kLongestNanos) {
-        return false;
-    }
-    return idle >= std::chrono::duration_cast<std::chrono::nanoseconds>(ttl);
+    return std::chrono::steady_clock::now() - lastActivity >= std::chrono::nanoseconds(ttl);
 }
 
 std::string HttpClientBase::trimCopy(const std::string& text) { return detail::trimCopy(text); }
