@@ -104,6 +104,17 @@ TEST_F(EpollClientExchange, UnsolicitedBytesAfterAResponseAreNeverTakenForTheNex
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
+TEST_F(EpollClientExchange, BytesArrivingOnAnIdleConnectionAreNeverTakenForTheNextResponse) {
+    server.enqueue(Reply{okResponse("first")});
+    server.enqueue(Reply{okResponse("fresh")});
+    EXPECT_EQ(get("/").getBody(), "first");
+    // Whether the reactor hears of them first or the pool's liveness test
+    // finds them waiting, the connection is not used again.
+    server.writeToIdleConnections("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale");
+    EXPECT_EQ(get("/").getBody(), "fresh");
+    EXPECT_EQ(server.acceptCount(), 2u);
+}
+
 struct BodyCase {
     const char* name;
     std::string reply;

@@ -234,6 +234,14 @@ TEST(ZorvikHttpTransportResponse, GzipBodyIsDecoded) {
     EXPECT_EQ(transport.send(request(HttpMethod::GET, "/api/x")).body, json);
 }
 
+TEST(ZorvikHttpTransportResponse, BodyThatCannotBeDecodedComesBackAsReceived) {
+    LoopbackServer server;
+    server.enqueue(Reply{okResponse("not gzip at all", {{"Content-Encoding", "gzip"}})});
+    ZorvikHttpTransport transport(plainConfig(serverRoot(server)));
+
+    EXPECT_EQ(transport.send(request(HttpMethod::GET, "/api/x")).body, "not gzip at all");
+}
+
 TEST(ZorvikHttpTransportResponse, SlowAnswerPastTheTimeoutIs408) {
     LoopbackServer server;
     server.enqueue(Reply{okResponse("late"), {}, true});

@@ -112,6 +112,15 @@ void LoopbackServer::closeIdleConnections() {
     }
 }
 
+void LoopbackServer::writeToIdleConnections(const std::string& bytes) {
+    const std::lock_guard lock(mutex_);
+    for (const auto& connection : connections_) {
+        if (connection.idle && !connection.finished) {
+            [[maybe_unused]] const auto written = ::send(connection.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        }
+    }
+}
+
 void LoopbackServer::stop() {
     {
         const std::lock_guard lock(mutex_);

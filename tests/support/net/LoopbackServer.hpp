@@ -54,6 +54,9 @@ public:
     // Closes every connection that waits for its next request (or writes the
     // reply to its last one); returns once their sockets are closed.
     void closeIdleConnections();
+    // Writes bytes nobody asked for on every plain connection that waits for
+    // its next request.
+    void writeToIdleConnections(const std::string& bytes);
     void stop();
 
 private:
