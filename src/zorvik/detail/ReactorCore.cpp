@@ -19,21 +19,6 @@ constexpr const char* kConnectionUnavailable = "Connection unavailable";
 // The core whose reactor thread or resolver task the calling thread runs.
 thread_local const ReactorCore* currentCore = nullptr;
 
-// A caller's own Host header stands in for the writer's built-in line, which
-// comes right after the request line, so that the server sees one Host.
-std::string requestTextFor(const HttpRequest& request) {
-    std::string text = HttpClientBase::buildHttpRequest(request);
-    if (!HttpClientBase::hasHeaderIgnoreCase(request.headers, "host")) {
-        return text;
-    }
-    const std::string builtIn = "\r\nHost: " + request.host + "\r\n";
-    const auto lineEnd = text.find("\r\n");
-    if (lineEnd != std::string::npos && text.compare(lineEnd, builtIn.size(), builtIn) == 0) {
-        text.erase(lineEnd, builtIn.size() - 2);
-    }
-    return text;
-}
-
 }  // namespace
 
 HttpResponse failureResponse(const std::string& message) {
@@ -130,7 +115,7 @@ std::shared_ptr<RequestContext> ReactorCore::createRequestContext(const HttpRequ
                                                                   int redirectCount,
                                                                   Clock::time_point deadline) const {
     auto context = std::make_shared<RequestContext>(RequestContext{
-        request, std::move(completion), requestTextFor(request), redirectCount, request.timeout,
+        request, std::move(completion), HttpClientBase::buildHttpRequest(request), redirectCount, request.timeout,
         deadline});
     if (deadline == Clock::time_point::min()) {
         context->deadline = Clock::now() + std::chrono::milliseconds(request.timeout);
