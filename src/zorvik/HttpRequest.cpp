@@ -21,10 +21,8 @@ bool hasScheme(const std::string& url) {
            url.find("://") != std::string::npos;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 bool isPlaceholderNameChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_';
+    return detail::isAsciiLetter(c) || detail::isAsciiDigit(c) || c == '_';
 }
 
 // The parts of a URL as the whole-string pattern
@@ -54,7 +52,7 @@ std::optional<UrlParts> matchUrl(std::string_view url) {
     }
     url.remove_prefix(parts.host.size());
     if (!url.empty() && url.front() == ':') {
-        const auto digits = std::find_if_not(url.begin() + 1, url.end(), isDigit) - (url.begin() + 1);
+        const auto digits = std::find_if_not(url.begin() + 1, url.end(), detail::isAsciiDigit) - (url.begin() + 1);
         if (digits == 0) {
             return std::nullopt;
         }
@@ -95,9 +93,8 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_' || c == '~';
+bool isUnreserved(char c) {
+    return detail::isAsciiLetter(c) || detail::isAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
 }  // namespace
@@ -204,7 +201,7 @@ std::string HttpRequest::urlEncode(const std::string& text) {
     encoded.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (isUnreserved(byte)) {
+        if (isUnreserved(c)) {
             encoded += c;
             continue;
         }

@@ -14,6 +14,10 @@ constexpr char toLowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 // Space, tab, line feed, vertical tab, form feed and carriage return: the
 // white space of the C locale.
 constexpr bool isAsciiSpace(char c) {

@@ -11,8 +11,6 @@ namespace {
 constexpr const char* kInvalidContentLength = "Invalid Content-Length header";
 constexpr const char* kConflictingContentLength = "Conflicting Content-Length headers";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::size_t skipSpaces(std::string_view text, std::size_t pos) {
     while (pos < text.size() && isAsciiSpace(text[pos])) {
         ++pos;
@@ -50,8 +48,8 @@ StatusLine parseStatusLine(std::string_view line) {
         return {};
     }
     const std::size_t codeStart = skipSpaces(line, prefix.size() + 1);
-    if (codeStart == prefix.size() + 1 || line.size() < codeStart + 3 || !isDigit(line[codeStart]) ||
-        !isDigit(line[codeStart + 1]) || !isDigit(line[codeStart + 2])) {
+    if (codeStart == prefix.size() + 1 || line.size() < codeStart + 3 || !isAsciiDigit(line[codeStart]) ||
+        !isAsciiDigit(line[codeStart + 1]) || !isAsciiDigit(line[codeStart + 2])) {
         return {};
     }
     std::string_view rest = line.substr(codeStart + 3);
@@ -82,7 +80,7 @@ std::optional<std::uint64_t> parseDecimalLength(std::string_view text) {
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t value = 0;
     for (const char c : text) {
-        if (!isDigit(c)) {
+        if (!isAsciiDigit(c)) {
             return std::nullopt;
         }
         const auto digit = static_cast<std::uint64_t>(c - '0');
