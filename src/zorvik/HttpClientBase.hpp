@@ -19,6 +19,7 @@ public:
 
     static std::string methodToString(HttpMethod method);
 
+    // A caller's own Host header takes the place of the built-in Host line.
     // Throws std::invalid_argument when the host, path or a header holds CR,
     // LF or NUL; the reactors turn that into a failed exchange.
     static std::string buildHttpRequest(const HttpRequest& request);

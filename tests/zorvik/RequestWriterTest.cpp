@@ -56,6 +56,8 @@ std::vector<WriteCase> writeCases() {
          "PUT /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\nCONTENT-length: 3\r\n\r\nabc"},
         {"EmptyBodyHasNoLength", [] { return request(HttpMethod::PATCH); },
          "PATCH /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\n\r\n"},
+        {"PostWithEmptyBodyHasNoLength", [] { return request(HttpMethod::POST); },
+         "POST /a?b=1 HTTP/1.1\r\nHost: example.test\r\nConnection: keep-alive\r\n\r\n"},
         {"HeadersInByteOrder",
          [] {
              auto r = request(HttpMethod::OPTIONS);
