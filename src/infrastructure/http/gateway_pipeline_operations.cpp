@@ -21,9 +21,7 @@ using application::port::HttpMethod;
 constexpr std::string_view kPipelines = "/api/pipeline";
 constexpr std::string_view kUpdateSourceCommand = "UPDATE_ICE_SOURCE";
 
-std::string pipelinePath(std::string_view pipelineId) {
-    return resourcePath(kPipelines, pipelineId);
-}
+std::string pipelinePath(std::string_view pipelineId) { return resourcePath(kPipelines, pipelineId); }
 
 // The platform takes a batch of editor commands; this sends a batch of one.
 std::string sourceUpdateBody(std::string_view source) {
