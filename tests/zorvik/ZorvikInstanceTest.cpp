@@ -160,5 +160,56 @@ TEST_F(RequestLogging, SwitchesOffMeansNoLines) {
     EXPECT_TRUE(logger->lines().empty());
 }
 
+TEST_F(RequestLogging, NoContentWithoutHeadersIsAnInfoLineWithoutBody) {
+    server.enqueue(Reply{"HTTP/1.1 204 No Content\r\n\r\n"});
+    HttpClient::fly(client, loggedRequest(HttpMethod::DELETE, "/gone"));
+    const auto lines = logger->lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].first, "INFO");
+    EXPECT_EQ(lines[1].second, "HTTP Response: 204 No Content Content-Length: 0");
+}
+
+TEST_F(RequestLogging, UnresolvedPlaceholderThrowsBeforeAnythingIsSent) {
+    const auto request = loggedRequest(HttpMethod::GET, "/items/{id}");
+    try {
+        HttpClient::fly(client, request);
+        FAIL() << "expected a refusal";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Unresolved route placeholder {id} in URL: " + server.url("/items/{id}"));
+    }
+    EXPECT_EQ(server.acceptCount(), 0u);
+    EXPECT_TRUE(logger->lines().empty());
+}
+
+struct BodyCut {
+    const char* name;
+    std::size_t requestBytes;
+    std::size_t responseBytes;
+    std::string requestPart;
+    std::string responsePart;
+};
+
+class RequestLoggingCuts : public RequestLogging, public ::testing::WithParamInterface<BodyCut> {};
+
+TEST_P(RequestLoggingCuts, CutBodiesAtTheirLimits) {
+    const auto& cut = GetParam();
+    server.enqueue(Reply{okResponse(std::string(cut.responseBytes, 'r'))});
+    auto request = loggedRequest(HttpMethod::PUT, "/c");
+    request.setBody(std::string(cut.requestBytes, 'q'));
+    HttpClient::fly(client, request);
+    const auto lines = logger->lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].second, "HTTP Request: PUT " + server.url("/c") + " Body: " + cut.requestPart);
+    EXPECT_EQ(lines[1].second, "HTTP Response: 200 OK Content-Length: " + std::to_string(cut.responseBytes) +
+                                   " Body: " + cut.responsePart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, RequestLoggingCuts,
+    ::testing::Values(BodyCut{"AtTheLimits", 100, 1000, std::string(100, 'q'), std::string(1000, 'r')},
+                      BodyCut{"OneByteOver", 101, 1001, std::string(100, 'q') + "...",
+                              std::string(1000, 'r') + "..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace zorvik::testing
