@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -23,6 +22,7 @@ using quarlino::quil::config::ClientConfig;
 using quarlino::quil::model::Profile;
 using testsupport::quil::FakeCredentialStore;
 using testsupport::quil::FakeProfileRepository;
+using testsupport::quil::CleanClientEnvironment;
 using testsupport::quil::ScopedEnvironment;
 
 using Optional = std::optional<std::string>;
@@ -48,12 +48,7 @@ std::vector<std::string> namesOf(const std::vector<Profile>& profiles) {
 // Starts every test from an environment without the client variables.
 class ProfileServiceTest : public ::testing::Test {
 protected:
-    std::array<ScopedEnvironment, 4> clean_{
-        ScopedEnvironment{"QUARLINO_SERVER_URL", std::nullopt},
-        ScopedEnvironment{"QUARLINO_ACCESS_TOKEN", std::nullopt},
-        ScopedEnvironment{"QUARLINO_HTTP_TIMEOUT_SECONDS", std::nullopt},
-        ScopedEnvironment{"QUARLINO_ALLOW_INSECURE_HTTP", std::nullopt},
-    };
+    CleanClientEnvironment clean_;
     FakeProfileRepository profiles_;
     FakeCredentialStore credentials_;
     ProfileService service_{profiles_, credentials_};

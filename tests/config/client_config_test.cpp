@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +12,7 @@
 namespace {
 
 using quarlino::quil::config::ClientConfig;
+using testsupport::quil::CleanClientEnvironment;
 using testsupport::quil::ScopedEnvironment;
 using namespace std::chrono_literals;
 
@@ -159,12 +159,7 @@ TEST(ClientConfig, WithOperationsReplaceOneValueAndValidateAgain) {
 // restores the caller's environment afterwards.
 class ClientConfigEnvironment : public ::testing::Test {
 protected:
-    std::array<ScopedEnvironment, 4> clean_{
-        ScopedEnvironment{"QUARLINO_SERVER_URL", std::nullopt},
-        ScopedEnvironment{"QUARLINO_ACCESS_TOKEN", std::nullopt},
-        ScopedEnvironment{"QUARLINO_HTTP_TIMEOUT_SECONDS", std::nullopt},
-        ScopedEnvironment{"QUARLINO_ALLOW_INSECURE_HTTP", std::nullopt},
-    };
+    CleanClientEnvironment clean_;
 };
 
 std::string environmentFailure() {

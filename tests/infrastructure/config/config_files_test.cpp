@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -25,14 +24,8 @@ namespace fs = std::filesystem;
 namespace detail = quarlino::quil::infrastructure::config::detail;
 using nlohmann::json;
 using testsupport::quil::ScopedEnvironment;
+using testsupport::quil::contentOf;
 using testsupport::quil::TemporaryDirectory;
-
-std::string contentOf(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;

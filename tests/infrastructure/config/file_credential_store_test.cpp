@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -20,14 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using quarlino::quil::infrastructure::config::FileCredentialStore;
 using testsupport::quil::ScopedEnvironment;
+using testsupport::quil::contentOf;
 using testsupport::quil::TemporaryDirectory;
-
-std::string contentOf(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
 
 class FileCredentialStoreTest : public ::testing::Test {
 protected:

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,14 +22,8 @@ using nlohmann::json;
 using quarlino::quil::infrastructure::config::FileProfileRepository;
 using quarlino::quil::model::Profile;
 using testsupport::quil::ScopedEnvironment;
+using testsupport::quil::contentOf;
 using testsupport::quil::TemporaryDirectory;
-
-std::string contentOf(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> namesOf(const std::vector<Profile>& profiles) {
     std::vector<std::string> names;

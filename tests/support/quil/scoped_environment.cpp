@@ -25,4 +25,12 @@ void ScopedEnvironment::apply(const std::string& name, const std::optional<std::
     }
 }
 
+CleanClientEnvironment::CleanClientEnvironment()
+    : variables_{
+          ScopedEnvironment{"QUARLINO_SERVER_URL", std::nullopt},
+          ScopedEnvironment{"QUARLINO_ACCESS_TOKEN", std::nullopt},
+          ScopedEnvironment{"QUARLINO_HTTP_TIMEOUT_SECONDS", std::nullopt},
+          ScopedEnvironment{"QUARLINO_ALLOW_INSECURE_HTTP", std::nullopt},
+      } {}
+
 }  // namespace testsupport::quil

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,17 @@ private:
 
     std::string name_;
     std::optional<std::string> previous_;
+};
+
+// Unsets the four variables of the client configuration for the life of the
+// object, so a test starts from the defaults whatever the caller's
+// environment holds.
+class CleanClientEnvironment {
+public:
+    CleanClientEnvironment();
+
+private:
+    std::array<ScopedEnvironment, 4> variables_;
 };
 
 }  // namespace testsupport::quil

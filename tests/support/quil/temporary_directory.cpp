@@ -2,8 +2,9 @@
 
 #include <stdlib.h>
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
-#include <string>
 #include <system_error>
 
 namespace testsupport::quil {
@@ -22,6 +23,13 @@ TemporaryDirectory::~TemporaryDirectory() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::string contentOf(const std::filesystem::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream text;
+    text << stream.rdbuf();
+    return text.str();
 }
 
 }  // namespace testsupport::quil

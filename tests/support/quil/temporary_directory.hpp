@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace testsupport::quil {
 
@@ -19,5 +20,8 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The bytes of a file, or "" when it cannot be read.
+std::string contentOf(const std::filesystem::path& path);
 
 }  // namespace testsupport::quil
