@@ -175,5 +175,28 @@ TEST_F(LiveRedirect, AllHopsShareTheFirstDeadline) {
     EXPECT_TRUE(server.waitForRequests(2));
 }
 
+struct UnfollowableCase {
+    const char* name;
+    const char* location;
+    const char* statusText;
+};
+
+class LiveRedirectFailure : public LiveRedirect, public ::testing::WithParamInterface<UnfollowableCase> {};
+
+TEST_P(LiveRedirectFailure, EndsTheRequestWithStatusZero) {
+    server.enqueue(Reply{redirectResponse(302, GetParam().location)});
+    const auto response = client->execute(makeRequest(HttpMethod::GET, server.url("/")));
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, GetParam().statusText);
+    EXPECT_EQ(response.getBody(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, LiveRedirectFailure,
+    ::testing::Values(UnfollowableCase{"UnparsableUrl", "http://", "Failed to follow redirect: Invalid URL format: http://"},
+                      UnfollowableCase{"UnresolvableHost", "http://no-such-host.invalid/x",
+                                       "Failed to follow redirect: Failed to acquire connection for redirect"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace zorvik::testing
