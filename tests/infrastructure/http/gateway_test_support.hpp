@@ -86,8 +86,8 @@ protected:
     }
 };
 
-// Sends each row's call with an identifier that must be refused, and checks
-// the message and that nothing went out.
+// One row of a refusal table: a call whose identifier must be refused before
+// anything goes out, and the message it is refused with.
 struct RefusedCallCase {
     std::string name;
     std::function<void(Gateway&)> call;

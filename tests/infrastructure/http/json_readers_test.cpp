@@ -136,6 +136,25 @@ TEST(Readers, MatchKeysExactly) {
     EXPECT_EQ(stringValue(object, "Name"), "upper");
 }
 
+TEST(FindMember, NeedsAnObjectWithThatKey) {
+    const json object{{"k", 12}, {"f", 12.0}, {"n", nullptr}};
+    ASSERT_NE(findMember(object, "n"), nullptr);
+    EXPECT_TRUE(findMember(object, "n")->is_null());
+    EXPECT_EQ(findMember(object, "x"), nullptr);
+    EXPECT_EQ(findMember(json::array({object}), "k"), nullptr);
+    EXPECT_EQ(findMember(json("k"), "k"), nullptr);
+}
+
+TEST(IntegerMember, TakesOnlyJsonIntegers) {
+    const json object = json::parse(R"({"u":12,"s":-3,"f":12.0,"t":"12","b":true,"n":null})");
+    EXPECT_EQ(*integerMember(object, "u"), 12);
+    EXPECT_EQ(*integerMember(object, "s"), -3);
+    for (const char* key : {"f", "t", "b", "n", "missing"}) {
+        EXPECT_EQ(integerMember(object, key), nullptr) << key;
+    }
+    EXPECT_EQ(integerMember(json::array({12}), "0"), nullptr);
+}
+
 TEST(JsonValue, IsTheMemberOrTheFallback) {
     EXPECT_EQ(jsonValue(json::object(), "k", json::object()), json::object());
     EXPECT_TRUE(jsonValue(json{{"k", nullptr}}, "k", json::object()).is_null());
