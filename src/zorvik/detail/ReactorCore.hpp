@@ -40,9 +40,8 @@ public:
     ReactorCore(const ReactorCore&) = delete;
     ReactorCore& operator=(const ReactorCore&) = delete;
 
-    // Set before the first request; not locked.
-    ReactorLimits& limits() { return limits_; }
     // Takes a session's connection limit, response limit, idle lifetime and endpoint policy.
+    // Before the first request only: the limits are read without a lock.
     void configure(const AsyncSessionConfig& config);
 
     // Starts a request; the callback runs exactly once.
@@ -58,9 +57,7 @@ public:
     // Reactor thread.
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
     void processReady(const ConnectionPtr& connection);
-    void processConnection(const ConnectionPtr& connection);
     void expireDeadlines();
-    void handleError(const ConnectionPtr& connection, const std::string& message);
 
     // Teardown, in this order: stop taking requests and run the resolver
     // tasks still queued; (the client stops its reactor thread); fail what is
@@ -99,6 +96,7 @@ private:
     static void performSSLHandshake(ConnectionState& connection, Clock::time_point deadline);
 
     // Processing (ConnectionProcessing.cpp).
+    void processConnection(const ConnectionPtr& connection);
     std::string writePending(ConnectionState& connection);
     std::string readAvailable(ConnectionState& connection, bool& peerClosed);
     void processAvailableResponses(const ConnectionPtr& connection, bool peerClosed);
@@ -106,6 +104,7 @@ private:
     // Deadlines and failures (ConnectionFailures.cpp).
     bool expireTimedOutRequests(const ConnectionPtr& connection);
     std::vector<std::shared_ptr<RequestContext>> takeAllForFailure(ConnectionState& connection);
+    void handleError(const ConnectionPtr& connection, const std::string& message);
     void closeConnection(const ConnectionPtr& connection);
 
     // Redirects (Redirects.cpp).

@@ -78,9 +78,6 @@ struct ConnectionState {
     bool useTls = false;
     // The TCP connect has completed; a TLS handshake may still be running.
     bool tcpConnected = false;
-    // Raised by a poll-based back end each time it arms the socket, so that
-    // it can tell a stale readiness report from the current one.
-    std::uint64_t pollGeneration = 0;
     std::unique_ptr<SSLConnection> ssl;
     bool handshakeComplete = false;
     // Remembers framing progress across reads of one response.
