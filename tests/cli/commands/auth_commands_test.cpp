@@ -115,6 +115,11 @@ TEST_F(AuthCommands, WhoamiNeedsATokenAndKeepsTheWorkspace) {
     ASSERT_EQ(harness.gateways.configs().size(), 1U);
     EXPECT_EQ(harness.gateways.configs().front().workspaceId(), "w-1");
     EXPECT_EQ(harness.gateways.configs().front().accessToken(), "tok");
+
+    // Who is signed in is no secret: JSON output is the platform's own answer.
+    EXPECT_CALL(harness.gateways.expectGateway(), currentUser())
+        .WillOnce(Return(model::ApiResponse<model::User>{ada, "{\"me\":1}"}));
+    EXPECT_EQ(harness.run({"auth", "whoami", "--output", "json"}).out, "{\"me\":1}\n");
 }
 
 TEST_F(AuthCommands, PasswordStdinWithoutEmailIsRefusedBeforeReading) {
@@ -213,6 +218,63 @@ INSTANTIATE_TEST_SUITE_P(
                     ServerCase{"Signup", {"auth", "signup", "--name", "Ada", "--email", "a@b.c", "--handle",
                                           "adal", "--password-stdin"}}),
     [](const testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
+
+// The refusal is only for a profile stored with another server: a sign-in to
+// the profile's own server, or under a profile that does not exist yet, goes
+// ahead and stores the token there.
+struct AllowedCase {
+    const char* name;
+    std::vector<std::string_view> words;
+    const char* profile;
+    const char* server;
+};
+
+void PrintTo(const AllowedCase& entry, std::ostream* out) { *out << entry.name; }
+
+class SignInThatIsAllowed : public AuthCommands, public testing::WithParamInterface<AllowedCase> {};
+
+TEST_P(SignInThatIsAllowed, StoresTheTokenUnderTheProfileAndMakesItActive) {
+    storeProfile("work", "https://a.example", std::nullopt, "a-token");
+    harness.profileRepository.setActive("work");
+    auto& gateway = harness.gateways.expectGateway();
+    EXPECT_CALL(gateway, login("a@b.c", "pw")).Times(testing::AtMost(1)).WillRepeatedly(Return(signedIn()));
+    EXPECT_CALL(gateway, signup(_)).Times(testing::AtMost(1)).WillRepeatedly(Return(signedIn()));
+    std::vector<std::string_view> words = GetParam().words;
+    words.insert(words.end(), {"--email", "a@b.c", "--password-stdin"});
+
+    EXPECT_EQ(harness.run(words, "pw\n").exitCode, 0);
+
+    expectSignInGatewayFor(GetParam().server);
+    EXPECT_EQ(tokenOf(GetParam().profile), "new-token");
+    EXPECT_EQ(harness.profileRepository.find(GetParam().profile)->serverUrl, GetParam().server);
+    EXPECT_EQ(harness.profileRepository.active(), GetParam().profile);
+    if (std::string_view(GetParam().profile) != "work") {
+        EXPECT_EQ(tokenOf("work"), "a-token");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SignInThatIsAllowed,
+    testing::Values(
+        AllowedCase{"LoginToTheProfilesServer", {"auth", "login", "--profile", "work"}, "work", "https://a.example"},
+        AllowedCase{"LoginToTheProfilesServerNamedAgain",
+                    {"auth", "login", "--profile", "work", "--server", "https://a.example/"},
+                    "work",
+                    "https://a.example"},
+        AllowedCase{"LoginUnderANewProfile",
+                    {"auth", "login", "--profile", "home", "--server", "https://b.example"},
+                    "home",
+                    "https://b.example"},
+        AllowedCase{"SignupToTheProfilesServer",
+                    {"auth", "signup", "--profile", "work", "--name", "Ada", "--handle", "adal"},
+                    "work",
+                    "https://a.example"},
+        AllowedCase{"SignupUnderANewProfile",
+                    {"auth", "signup", "--profile", "home", "--server", "https://b.example", "--name", "Ada",
+                     "--handle", "adal"},
+                    "home",
+                    "https://b.example"}),
+    [](const testing::TestParamInfo<AllowedCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AuthCommands, SignInToTheProfilesOwnServerByAnotherSpellingWorks) {
     storeProfile("work", "https://a.example", std::nullopt, "a-token");
@@ -359,9 +421,9 @@ TEST_F(AuthCommands, SignupPromptsForWhatIsMissingAndConfirmsThePassword) {
     model::SignupDefinition sent;
     EXPECT_CALL(harness.gateways.expectGateway(), signup(_)).WillOnce(DoAll(SaveArg<0>(&sent), Return(signedIn())));
 
-    const auto outcome = harness.run({"auth", "signup", "--handle", "ada.l"}, "Ada\nada@example.com\n");
+    const auto outcome = harness.run({"auth", "signup"}, "Ada\nada@example.com\nada.l\n");
 
-    EXPECT_EQ(outcome.err, "Name: Email: ");
+    EXPECT_EQ(outcome.err, "Name: Email: Handle: ");
     EXPECT_EQ(harness.secretPrompts, (std::vector<std::string>{"Password: ", "Confirm password: "}));
     EXPECT_EQ(sent.name, "Ada");
     EXPECT_EQ(sent.email, "ada@example.com");

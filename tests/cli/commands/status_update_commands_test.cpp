@@ -153,6 +153,13 @@ TEST_F(ServerChecks, StatusSendsNoCredentialsToTheServerItProbes) {
     EXPECT_TRUE(harness.gateways.configs().empty());
 }
 
+TEST_F(ServerChecks, StatusLeavesAWorkspaceSelectorUnresolvedAndNeedsNoToken) {
+    expectRoot(200);
+    const auto outcome = run({"status", "--workspace", "anything"});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(harness.gateways.configs().empty());
+}
+
 TEST_F(ServerChecks, StatusFailuresOfTheTransportPassThrough) {
     harness.transport.expectThrow(HttpMethod::GET, "/", "connection reset");
     EXPECT_EQ(failure<std::runtime_error>({"status"}), "connection reset");
@@ -189,6 +196,17 @@ TEST_F(ServerChecks, UpdateCheckPrintsTheReleaseAndWhereToGetIt) {
     const auto quiet = run({"update", "check", "--manifest-path", "/custom/manifest.json", "--quiet"});
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.out, "0.1.0\n");
+
+    harness.transport.expect(HttpMethod::GET, "/quil/latest.json", 200, manifest("0.1.0"));
+    const auto json = run({"update", "check", "--output", "json", "--quiet"});
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_EQ(json.out,
+              R"({"artifact":{"arch":"amd64","os":"linux","sbomUrl":"https://releases.example/quil.sbom",)"
+              R"("sha256":")" + std::string(64, 'a') +
+                  R"(","signatureUrl":"https://releases.example/quil.sig","url":"https://releases.example/quil"},)"
+                  R"("currentVersion":"0.1.0","latestVersion":"0.1.0","publishedAt":"2026-11-30T10:00:00Z",)"
+                  R"("updateAvailable":false})"
+                  "\n");
 }
 
 struct ReleaseServerCase {
