@@ -23,6 +23,10 @@ void storeAuthentication(application::ProfileService& profiles, std::string_view
 // which holds the access token.
 std::string userJson(const model::User& user);
 
+// Whether a sign-up address matches the whole of ^[^\s@]+@[^\s@]+\.[^\s@]+$
+// (ECMAScript, white space as in the C locale).
+bool isValidEmail(std::string_view email);
+
 // The wait between two polls of a browser login. Computed in 64 bits: the
 // platform may announce any positive 32-bit number of seconds.
 std::chrono::milliseconds browserLoginPollInterval(int pollIntervalSeconds);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <limits>
 #include <memory>
+#include <regex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -480,6 +481,11 @@ constexpr const char* handleError = "handle must have 4 to 40 letters, numbers, 
 const std::string longestHandle(40, 'a');
 const std::string tooLongHandle(41, 'a');
 
+// Long enough to overflow the stack of a matcher that recurses per character.
+const std::string longEmail = std::string(300000, 'a') + "@example.com";
+const std::string longEmailWithoutDot = std::string(300000, 'a') + "@example";
+const std::string longHandle(300000, 'a');
+
 INSTANTIATE_TEST_SUITE_P(
     Table, SignupChecks,
     testing::Values(SignupCheck{"ada@example.com", "a.b_c-d", ""},
@@ -494,7 +500,36 @@ INSTANTIATE_TEST_SUITE_P(
                     SignupCheck{"ada @example.com", "abcd", "email is not valid"},
                     SignupCheck{"ada@@example.com", "abcd", "email is not valid"},
                     SignupCheck{"@example.com", "abcd", "email is not valid"},
-                    SignupCheck{"ada@example.", "abcd", "email is not valid"}));
+                    SignupCheck{"ada@example.", "abcd", "email is not valid"},
+                    SignupCheck{"ada@.com", "abcd", "email is not valid"},
+                    SignupCheck{"ada@b..c", "abcd", ""},
+                    SignupCheck{"ada@example.com\t", "abcd", "email is not valid"},
+                    SignupCheck{longEmail.c_str(), "abcd", ""},
+                    SignupCheck{longEmailWithoutDot.c_str(), "abcd", "email is not valid"},
+                    SignupCheck{"ada@example.com", longHandle.c_str(), handleError}));
+
+// The check is written out by hand; on every short text over the characters
+// that matter it must agree with the expression it stands for.
+TEST(EmailCheck, AgreesWithTheExpressionOnEveryShortText) {
+    const std::regex pattern(R"(^[^\s@]+@[^\s@]+\.[^\s@]+$)", std::regex::ECMAScript);
+    const std::string alphabet = "a@. \n\v";
+    std::vector<std::string> level{""};
+    std::size_t valid = 0;
+    for (int length = 1; length <= 6; ++length) {
+        std::vector<std::string> next;
+        for (const std::string& prefix : level) {
+            for (const char c : alphabet) {
+                next.push_back(prefix + c);
+                const std::string& text = next.back();
+                const bool expected = std::regex_match(text, pattern);
+                valid += expected ? 1 : 0;
+                ASSERT_EQ(isValidEmail(text), expected) << testing::PrintToString(text);
+            }
+        }
+        level = std::move(next);
+    }
+    EXPECT_GT(valid, 0U);
+}
 
 }  // namespace
 }  // namespace quarlino::quil::cli
