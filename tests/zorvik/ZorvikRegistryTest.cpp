@@ -21,7 +21,12 @@ using testsupport::net::Reply;
 using testsupport::net::requestHeader;
 
 // The registry lives for the whole process and never forgets a name, so every
-// test registers names of its own.
+// test registers names of its own, new on every run of the test.
+std::string freshName(const std::string& base) {
+    static int runs = 0;
+    return base + "-" + std::to_string(++runs);
+}
+
 std::string messageOf(const std::function<void()>& call) {
     try {
         call();
@@ -32,21 +37,23 @@ std::string messageOf(const std::function<void()>& call) {
 }
 
 TEST(ZorvikRegistry, ConfiguredInstanceIsFoundByNameWithItsSettings) {
-    ZorvikConfig& configured = Zorvik::config("registry-found").timeout(1234).defaultHeader("X-Probe", "1");
+    const std::string name = freshName("registry-found");
+    ZorvikConfig& configured = Zorvik::config(name).timeout(1234).defaultHeader("X-Probe", "1");
 
-    ZorvikInstance& instance = Zorvik::use("registry-found");
+    ZorvikInstance& instance = Zorvik::use(name);
 
     EXPECT_EQ(&instance.getConfig(), &configured);
     EXPECT_EQ(instance.getConfig().getTimeout(), 1234);
-    EXPECT_EQ(&Zorvik::use("registry-found"), &instance);
+    EXPECT_EQ(&Zorvik::use(name), &instance);
 }
 
 TEST(ZorvikRegistry, NameCannotBeConfiguredTwice) {
-    Zorvik::config("registry-twice").timeout(1000);
+    const std::string name = freshName("registry-twice");
+    Zorvik::config(name).timeout(1000);
 
-    EXPECT_EQ(messageOf([] { Zorvik::config("registry-twice"); }),
-              "Configuration 'registry-twice' already exists. Cannot reconfigure existing instance.");
-    EXPECT_EQ(Zorvik::use("registry-twice").getConfig().getTimeout(), 1000);
+    EXPECT_EQ(messageOf([&] { Zorvik::config(name); }),
+              "Configuration '" + name + "' already exists. Cannot reconfigure existing instance.");
+    EXPECT_EQ(Zorvik::use(name).getConfig().getTimeout(), 1000);
 }
 
 TEST(ZorvikRegistry, UnknownNameIsNotCreatedByUse) {
@@ -79,9 +86,10 @@ TEST(ZorvikRegistry, StaticVerbsSendThroughTheDefaultInstance) {
 TEST(ZorvikRegistry, SettingsMadeBeforeTheFirstRequestReachTheWire) {
     LoopbackServer server;
     server.enqueue(Reply{okResponse("")});
-    Zorvik::config("registry-wire").defaultHeader("X-Instance", "registry-wire");
+    const std::string name = freshName("registry-wire");
+    Zorvik::config(name).defaultHeader("X-Instance", "registry-wire");
 
-    const auto response = Zorvik::use("registry-wire").post(server.url("/wire")).body("x").fly();
+    const auto response = Zorvik::use(name).post(server.url("/wire")).body("x").fly();
 
     ASSERT_EQ(response.statusCode, 200);
     ASSERT_EQ(server.requests().size(), 1U);
