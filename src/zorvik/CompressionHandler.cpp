@@ -58,24 +58,20 @@ using DecodeStep = libdeflate_result (*)(libdeflate_decompressor*, const void*, 
 
 // False when the data does not decode or does not fit the limit.
 template <typename Output>
-bool decodeGrowing(libdeflate_decompressor* decompressor, DecodeStep step, const std::string& input,
-                   Output& output) {
+bool decodeWithStep(libdeflate_decompressor* decompressor, DecodeStep step, const std::string& input,
+                    Output& output) {
     const std::size_t limit = CompressionHandler::getMaxDecompressedSize(input.size());
-    std::size_t capacity = detail::initialDecodeCapacity(input.size(), limit);
-    for (;;) {
-        output.resize(capacity);
-        std::size_t actual = 0;
-        const libdeflate_result result =
-            step(decompressor, input.data(), input.size(), output.data(), output.size(), &actual);
-        if (result == LIBDEFLATE_SUCCESS) {
-            output.resize(actual);
-            return true;
-        }
-        if (result != LIBDEFLATE_INSUFFICIENT_SPACE || capacity >= limit) {
-            return false;
-        }
-        capacity = detail::nextDecodeCapacity(capacity, limit);
-    }
+    return detail::decodeGrowing(
+        input.size(), limit, output, [&](void* buffer, std::size_t capacity, std::size_t& written) {
+            switch (step(decompressor, input.data(), input.size(), buffer, capacity, &written)) {
+                case LIBDEFLATE_SUCCESS:
+                    return detail::DecodeOutcome::Done;
+                case LIBDEFLATE_INSUFFICIENT_SPACE:
+                    return detail::DecodeOutcome::NeedsMoreSpace;
+                default:
+                    return detail::DecodeOutcome::Corrupt;
+            }
+        });
 }
 
 template <typename Output>
@@ -90,11 +86,11 @@ Output decompressWith(const std::string& input, Type type) {
     Output output;
     bool decoded = false;
     if (type == Type::Gzip) {
-        decoded = decodeGrowing(decompressor.get(), libdeflate_gzip_decompress, input, output);
+        decoded = decodeWithStep(decompressor.get(), libdeflate_gzip_decompress, input, output);
     } else {
         // HTTP "deflate" is meant to be zlib-wrapped, yet some servers send raw DEFLATE.
-        decoded = decodeGrowing(decompressor.get(), libdeflate_zlib_decompress, input, output) ||
-                  decodeGrowing(decompressor.get(), libdeflate_deflate_decompress, input, output);
+        decoded = decodeWithStep(decompressor.get(), libdeflate_zlib_decompress, input, output) ||
+                  decodeWithStep(decompressor.get(), libdeflate_deflate_decompress, input, output);
     }
     if (!decoded) {
         throw std::runtime_error(std::string("Failed to decompress ") + formatName(type) + " data");

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zorvik {
 namespace {
@@ -204,20 +206,53 @@ TEST(DecompressionLimit, ReportedLimitIsHundredfoldWithAFloor) {
 namespace zorvik::detail {
 namespace {
 
-TEST(DecodeCapacity, StartsWellBelowTheLimitAndDoublesUpToItExactly) {
-    const std::size_t limit = CompressionHandler::getMaxDecompressedSize(1000);
-    std::size_t capacity = initialDecodeCapacity(1000, limit);
-    EXPECT_LE(capacity, limit / 10);
-    std::size_t steps = 0;
-    while (capacity < limit) {
-        const std::size_t next = nextDecodeCapacity(capacity, limit);
-        EXPECT_GT(next, capacity);
-        EXPECT_LE(next, std::max(capacity * 2, limit));
-        capacity = next;
-        ++steps;
+// A stand-in decoder that needs `needed` bytes of output and records the
+// capacity of every buffer it is offered.
+struct RecordingDecoder {
+    explicit RecordingDecoder(std::size_t neededBytes, bool corruptData = false)
+        : needed(neededBytes), corrupt(corruptData) {}
+
+    std::size_t needed;
+    bool corrupt;
+    std::vector<std::size_t> offered;
+
+    DecodeOutcome operator()(void*, std::size_t capacity, std::size_t& written) {
+        offered.push_back(capacity);
+        if (corrupt) {
+            return DecodeOutcome::Corrupt;
+        }
+        if (capacity < needed) {
+            return DecodeOutcome::NeedsMoreSpace;
+        }
+        written = needed;
+        return DecodeOutcome::Done;
     }
-    EXPECT_EQ(capacity, limit);
-    EXPECT_LE(steps, 5U);
+};
+
+TEST(DecodeCapacity, StartsWellBelowTheLimitAndDoublesUntilTheOutputFits) {
+    const std::size_t limit = CompressionHandler::getMaxDecompressedSize(1000);
+    RecordingDecoder decoder(70000);
+    std::string output;
+    ASSERT_TRUE(decodeGrowing(1000, limit, output, std::ref(decoder)));
+    EXPECT_EQ(output.size(), 70000U);
+    EXPECT_EQ(decoder.offered, (std::vector<std::size_t>{4096, 8192, 16384, 32768, 65536, limit}));
+}
+
+TEST(DecodeCapacity, GivesUpOnceTheLimitItselfIsTooSmall) {
+    const std::size_t limit = CompressionHandler::getMaxDecompressedSize(1000);
+    RecordingDecoder decoder(limit + 1);
+    std::vector<std::uint8_t> output;
+    EXPECT_FALSE(decodeGrowing(1000, limit, output, std::ref(decoder)));
+    ASSERT_FALSE(decoder.offered.empty());
+    EXPECT_EQ(decoder.offered.back(), limit);
+    EXPECT_LE(*std::max_element(decoder.offered.begin(), decoder.offered.end()), limit);
+}
+
+TEST(DecodeCapacity, CorruptDataIsNotRetried) {
+    RecordingDecoder decoder(10, true);
+    std::string output;
+    EXPECT_FALSE(decodeGrowing(1000, 100000, output, std::ref(decoder)));
+    EXPECT_EQ(decoder.offered.size(), 1U);
 }
 
 TEST(DecodeCapacity, NeverStartsAboveTheLimit) {
