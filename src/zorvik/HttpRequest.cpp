@@ -29,8 +29,8 @@ bool isPlaceholderNameChar(char c) {
 // "https?://([^:/]+)(?::(\d+))?(/.*)?" (any letter case) takes them; no value
 // when it does not match. Matched by hand, not with std::regex, whose
 // recursion per byte would exhaust the stack on a long URL (a redirect's
-// Location is the server's to choose). The caller has refused CR, LF and NUL,
-// the only bytes the pattern's "." would not take.
+// Location is the server's to choose). The caller refuses CR, LF and NUL
+// first; the pattern's "." takes every other byte.
 struct UrlParts {
     std::string_view host;
     std::optional<std::string_view> port;
@@ -106,8 +106,8 @@ HttpRequest::HttpRequest(HttpMethod requestMethod, const std::string& requestUrl
 }
 
 void HttpRequest::parseUrl(const std::string& url, std::string& host, int& port, std::string& path) {
-    // A line break in the path already fails the pattern; one in the host, or
-    // a NUL anywhere, is refused too, as no valid URL holds one.
+    // No valid URL holds CR, LF or NUL, and in the host a line break would
+    // reach the request head; they are refused wherever they stand.
     const auto parts =
         detail::findForbiddenByte(url) == std::string_view::npos ? matchUrl(url) : std::nullopt;
     if (!parts) {
