@@ -121,11 +121,14 @@ void ReactorCore::processConnection(const ConnectionPtr& connection) {
             // bytes nobody asked for. It cannot carry another request.
             unsolicited = wasEstablished && connection->pendingRequests.empty() &&
                           connection->writeOffset >= connection->writeBuffer.size();
-            if (!unsolicited) {
+            if (unsolicited) {
+                // Not handed out again in the moment before it is closed.
+                connection->keepAlive = false;
+            } else {
                 error = writePending(*connection);
-            }
-            if (!unsolicited && error.empty()) {
-                error = readAvailable(*connection, peerClosed);
+                if (error.empty()) {
+                    error = readAvailable(*connection, peerClosed);
+                }
             }
         }
         updateConnectionPhase(*connection);
