@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <stdexcept>
-#include <utility>
 
 #include "cli/cli_application.hpp"
 
