@@ -45,6 +45,14 @@ constexpr std::array<Verb, 5> kVerbs = {
 
 }  // namespace
 
+int zorvikTimeoutMilliseconds(std::chrono::seconds timeout) {
+    const std::int64_t milliseconds = static_cast<std::int64_t>(timeout.count()) * 1000;
+    if (milliseconds > kMaxTimeoutMilliseconds) {
+        throw std::invalid_argument("request timeout exceeds the Zorvik supported range");
+    }
+    return static_cast<int>(milliseconds);
+}
+
 class ZorvikHttpTransport::Implementation {
 public:
     explicit Implementation(const quil::config::ClientConfig& clientConfig)
@@ -68,11 +76,7 @@ std::shared_ptr<zorvik::ZorvikConfig> ZorvikHttpTransport::Implementation::creat
     configuration->logger(std::make_shared<SilentLogger>());
     configuration->ssl(zorvik::Zorvik::SSL::createOpenSSLContext());
 
-    const std::int64_t timeoutMilliseconds = static_cast<std::int64_t>(clientConfig.requestTimeout().count()) * 1000;
-    if (timeoutMilliseconds > kMaxTimeoutMilliseconds) {
-        throw std::invalid_argument("request timeout exceeds the Zorvik supported range");
-    }
-    configuration->timeout(static_cast<int>(timeoutMilliseconds));
+    configuration->timeout(zorvikTimeoutMilliseconds(clientConfig.requestTimeout()));
     configuration->followRedirects(false).printRequests(false).printResponses(false);
 
     configuration->defaultHeader("User-Agent", kUserAgent);

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "application/port/http_transport.hpp"
 #include "config/client_config.hpp"
 
 namespace quarlino::quil::infrastructure::http {
+
+// A request timeout in the milliseconds the library takes; std::invalid_argument
+// "request timeout exceeds the Zorvik supported range" beyond 2147483647 ms.
+int zorvikTimeoutMilliseconds(std::chrono::seconds timeout);
 
 // The program's one road into the HTTP library. Everything the platform
 // expects on every request (identity headers, bearer token, timeout, TLS, no

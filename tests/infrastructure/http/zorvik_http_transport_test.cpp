@@ -47,6 +47,32 @@ HttpRequest request(HttpMethod method, std::string path, std::map<std::string, s
     return HttpRequest{method, std::move(path), std::move(headers), std::move(body)};
 }
 
+struct TimeoutCase {
+    std::int64_t seconds;
+    int milliseconds;
+};
+
+class ZorvikTimeoutMilliseconds : public ::testing::TestWithParam<TimeoutCase> {};
+
+TEST_P(ZorvikTimeoutMilliseconds, AreTheSecondsTimesAThousand) {
+    EXPECT_EQ(zorvikTimeoutMilliseconds(std::chrono::seconds(GetParam().seconds)), GetParam().milliseconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Timeouts, ZorvikTimeoutMilliseconds,
+                         ::testing::Values(TimeoutCase{1, 1000}, TimeoutCase{30, 30000}, TimeoutCase{300, 300000},
+                                           TimeoutCase{2147483, 2147483000}));
+
+TEST(ZorvikTimeoutRange, BeyondTheLibrarysIntegerIsRefused) {
+    for (const std::int64_t seconds : {std::int64_t{2147484}, std::int64_t{9223372036854775}}) {
+        try {
+            zorvikTimeoutMilliseconds(std::chrono::seconds(seconds));
+            ADD_FAILURE() << seconds << " s was accepted";
+        } catch (const std::invalid_argument& error) {
+            EXPECT_STREQ(error.what(), "request timeout exceeds the Zorvik supported range");
+        }
+    }
+}
+
 TEST(ZorvikHttpTransportWire, SendsTheIdentityHeadersAndThePortRequestExactly) {
     LoopbackServer server;
     server.enqueue(Reply{okResponse("{}")});
