@@ -529,6 +529,10 @@ TEST(EmailCheck, AgreesWithTheExpressionOnEveryShortText) {
         level = std::move(next);
     }
     EXPECT_GT(valid, 0U);
+    // Each white-space byte of the C locale, and bytes that are none.
+    for (const std::string text : {"a\t@b.c", "a@b\f.c", "a@b.c\r", "a@b.c\v", "\xa0@b.c", "a@\x85.c"}) {
+        EXPECT_EQ(isValidEmail(text), std::regex_match(text, pattern)) << testing::PrintToString(text);
+    }
 }
 
 }  // namespace
