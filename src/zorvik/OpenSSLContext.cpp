@@ -146,6 +146,13 @@ OpenSSLContext& OpenSSLContext::setMaxTLSVersion(int version) {
 }
 
 OpenSSLContext& OpenSSLContext::loadSystemCertificates() {
+    // Parsing the system bundle costs tens of milliseconds per pass, and every
+    // quil command builds a default context; a second pass would only add
+    // certificates the store already holds.
+    if (systemCertificatesLoaded_) {
+        return *this;
+    }
+    systemCertificatesLoaded_ = true;
     if (SSL_CTX_set_default_verify_paths(ctx_) != 1) {
         std::cerr << "Warning: Failed to load system default certificate paths" << std::endl;
     }

@@ -39,6 +39,8 @@ public:
     // OpenSSL protocol version numbers (0x0303 is TLS 1.2).
     OpenSSLContext& setMinTLSVersion(int version);
     OpenSSLContext& setMaxTLSVersion(int version);
+    // Loads the system trust store into this context once; later calls add
+    // nothing, since the same certificates are already trusted.
     OpenSSLContext& loadSystemCertificates();
 
     bool getVerifyPeer() const { return verifyPeer_; }
@@ -54,6 +56,7 @@ private:
     ssl_ctx_st* ctx_ = nullptr;
     bool verifyPeer_ = true;
     bool verifyHost_ = true;
+    bool systemCertificatesLoaded_ = false;
     std::string certificateFile_;
     std::string privateKeyFile_;
     std::string caBundleFile_;
