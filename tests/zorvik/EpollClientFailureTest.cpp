@@ -3,6 +3,7 @@
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/UnresolvableHost.hpp"
 #include "zorvik/AsyncSessionConfig.hpp"
 
 #include <arpa/inet.h>
@@ -86,7 +87,7 @@ TEST_F(EpollClientFailure, RefusedConnectionIsStatusZero) {
 }
 
 TEST_F(EpollClientFailure, UnresolvableHostIsStatusZero) {
-    const auto response = get("http://no-such-host.invalid/");
+    const auto response = get("http://" + testsupport::net::unresolvableHost() + "/");
     EXPECT_EQ(response.statusCode, 0);
     EXPECT_EQ(response.statusMessage, "Failed to acquire connection");
 }

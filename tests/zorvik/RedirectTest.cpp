@@ -2,6 +2,7 @@
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/UnresolvableHost.hpp"
 #include "zorvik/detail/RedirectRequest.hpp"
 
 #include <gtest/gtest.h>
@@ -177,7 +178,7 @@ TEST_F(LiveRedirect, AllHopsShareTheFirstDeadline) {
 
 struct UnfollowableCase {
     const char* name;
-    const char* location;
+    std::string location;
     const char* statusText;
 };
 
@@ -194,7 +195,7 @@ TEST_P(LiveRedirectFailure, EndsTheRequestWithStatusZero) {
 INSTANTIATE_TEST_SUITE_P(
     Targets, LiveRedirectFailure,
     ::testing::Values(UnfollowableCase{"UnparsableUrl", "http://", "Failed to follow redirect: Invalid URL format: http://"},
-                      UnfollowableCase{"UnresolvableHost", "http://no-such-host.invalid/x",
+                      UnfollowableCase{"UnresolvableHost", "http://" + testsupport::net::unresolvableHost() + "/x",
                                        "Failed to follow redirect: Failed to acquire connection for redirect"}),
     [](const auto& info) { return std::string(info.param.name); });
 
