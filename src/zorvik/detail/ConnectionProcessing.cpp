@@ -232,11 +232,15 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
         // Bytes beyond the last awaited response are never framed as the
         // answer to a later request.
         const bool strayBytes = connection->pendingRequests.empty() && !connection->readBuffer.empty();
+        // A server that answered before taking the whole request may never
+        // read the rest; the connection, armed to write it and no longer
+        // reading, would be woken by every later byte from the server.
+        const bool unsentRequest = connection->writeOffset < connection->writeBuffer.size();
         if (error.empty()) {
             updateConnectionPhase(*connection);
         }
-        mustClose = !error.empty() ||
-                    (connection->pendingRequests.empty() && (peerClosed || connection->closeAfterResponse || strayBytes));
+        mustClose = !error.empty() || (connection->pendingRequests.empty() &&
+                                       (peerClosed || connection->closeAfterResponse || strayBytes || unsentRequest));
         if (mustClose && error.empty()) {
             connection->keepAlive = false;
         }

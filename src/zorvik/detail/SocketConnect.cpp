@@ -13,7 +13,14 @@ namespace {
 
 using AddressList = std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)>;
 
+constexpr int kHighestPort = 65535;
+
 AddressList resolve(const std::string& host, int port) {
+    // The resolver would keep only the low 16 bits of a larger port and so
+    // reach another service than the one named.
+    if (port < 0 || port > kHighestPort) {
+        return AddressList(nullptr, &::freeaddrinfo);
+    }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

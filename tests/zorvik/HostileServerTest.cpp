@@ -1,0 +1,129 @@
+// Servers that break the rules of an exchange in ways a client must survive
+// without spinning, hanging or reaching a service it was not sent to.
+#include "ClientTestSupport.hpp"
+#include "support/net/LoopbackServer.hpp"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <future>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+
+constexpr int kWaitLimitMs = 10000;
+
+// Accepts one connection on an ephemeral loopback port and hands its socket
+// to the script; the thread is joined on destruction.
+class OneConnectionServer {
+public:
+    explicit OneConnectionServer(std::function<void(int fd)> script) {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        ::listen(listenFd_, 1);
+        thread_ = std::thread([this, script = std::move(script)] {
+            const int fd = ::accept(listenFd_, nullptr, nullptr);
+            if (fd >= 0) {
+                script(fd);
+                ::close(fd);
+            }
+        });
+    }
+    ~OneConnectionServer() {
+        ::shutdown(listenFd_, SHUT_RDWR);
+        thread_.join();
+        ::close(listenFd_);
+    }
+    OneConnectionServer(const OneConnectionServer&) = delete;
+    OneConnectionServer& operator=(const OneConnectionServer&) = delete;
+
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/upload"; }
+
+private:
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+void readRequestHead(int fd) {
+    std::string head;
+    char byte = 0;
+    while (head.find("\r\n\r\n") == std::string::npos && ::recv(fd, &byte, 1, 0) == 1) {
+        head += byte;
+    }
+}
+
+void sendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+}
+
+// Reads everything the peer still sends; true once it ends the connection,
+// false when it falls silent for the limit without doing so.
+bool peerHangsUp(int fd) {
+    char buffer[65536];
+    for (;;) {
+        pollfd watch{fd, POLLIN, 0};
+        if (::poll(&watch, 1, kWaitLimitMs) <= 0) {
+            return false;
+        }
+        if (::recv(fd, buffer, sizeof(buffer), 0) <= 0) {
+            return true;
+        }
+    }
+}
+
+TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
+    // A body far larger than the socket buffers: the server answers after the
+    // head. Kept, the connection would wait to write the rest to a server that
+    // need not read it, and meanwhile a byte from the server would wake the
+    // reactor again and again without being read. The server then drains what
+    // is still under way and expects the end of the stream.
+    std::promise<bool> hungUp;
+    auto hangUpSeen = hungUp.get_future();
+    OneConnectionServer server([&hungUp](int fd) {
+        readRequestHead(fd);
+        sendAll(fd, "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\n\r\n");
+        hungUp.set_value(peerHangsUp(fd));
+    });
+    auto client = makeClient();
+    auto request = makeRequest(HttpMethod::POST, server.url());
+    request.setBody(std::string(std::size_t{64} << 20, 'x'));
+    EXPECT_EQ(client->execute(request).statusCode, 413);
+    // The client is still alive: only the connection may have been given up.
+    EXPECT_TRUE(hangUpSeen.get());
+}
+
+TEST(HostileServer, PortBeyondSixteenBitsReachesNoServer) {
+    // 65536 + p must not be taken as p.
+    LoopbackServer server;
+    auto client = makeClient();
+    const auto response = client->execute(
+        makeRequest(HttpMethod::GET, "http://127.0.0.1:" + std::to_string(65536 + server.port()) + "/"));
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(server.acceptCount(), 0u);
+}
+
+}  // namespace
+}  // namespace zorvik::testing
