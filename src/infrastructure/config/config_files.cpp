@@ -1,6 +1,7 @@
 #include "infrastructure/config/config_files.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,36 @@ private:
     bool created_ = false;
 };
 
+// Holds an exclusive lock on the configuration directory while one writer
+// owns the temporary file. Without it a second writer takes the first one's
+// temporary file for a leftover and replaces it, and the first one then
+// renames the second one's half-written file over the target. The lock is
+// released when the descriptor closes, also when the process dies.
+class DirectoryWriteLock {
+public:
+    explicit DirectoryWriteLock(const fs::path& directory, const fs::path& target) {
+        const fs::path name = directory.empty() ? fs::path(".") : directory;
+        descriptor_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor_ < 0) {
+            failWrite("cannot write Quil configuration: ", target);
+        }
+        while (::flock(descriptor_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(descriptor_);
+                failWrite("cannot write Quil configuration: ", target);
+            }
+        }
+    }
+
+    DirectoryWriteLock(const DirectoryWriteLock&) = delete;
+    DirectoryWriteLock& operator=(const DirectoryWriteLock&) = delete;
+
+    ~DirectoryWriteLock() { ::close(descriptor_); }
+
+private:
+    int descriptor_ = -1;
+};
+
 void preparePrivateDirectory(const fs::path& directory) {
     if (directory.empty()) {
         return;
@@ -146,8 +177,10 @@ nlohmann::json readJson(const fs::path& path, const nlohmann::json& fallback) {
     }
 }
 
-void writeJson(const fs::path& path, const nlohmann::json& document) {
-    preparePrivateDirectory(path.parent_path());
+namespace {
+
+// Writes while the caller holds the directory's write lock.
+void writeLocked(const fs::path& path, const nlohmann::json& document) {
     // Serialised before anything is created, so text the library cannot
     // write leaves no trace on disk.
     const std::string text = document.dump(2) + "\n";
@@ -159,6 +192,23 @@ void writeJson(const fs::path& path, const nlohmann::json& document) {
         failWrite("cannot complete Quil configuration write: ", path);
     }
     temporary.renameOver(path);
+}
+
+}  // namespace
+
+void writeJson(const fs::path& path, const nlohmann::json& document) {
+    preparePrivateDirectory(path.parent_path());
+    const DirectoryWriteLock lock(path.parent_path(), path);
+    writeLocked(path, document);
+}
+
+void updateJson(const fs::path& path, const nlohmann::json& fallback,
+                const std::function<void(nlohmann::json&)>& change) {
+    preparePrivateDirectory(path.parent_path());
+    const DirectoryWriteLock lock(path.parent_path(), path);
+    nlohmann::json document = readJson(path, fallback);
+    change(document);
+    writeLocked(path, document);
 }
 
 }  // namespace quarlino::quil::infrastructure::config::detail

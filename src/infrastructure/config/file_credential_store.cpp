@@ -29,16 +29,15 @@ std::optional<std::string> FileCredentialStore::loadToken(std::string_view profi
 }
 
 void FileCredentialStore::saveToken(std::string_view profile, std::string_view token) {
-    nlohmann::json document = detail::readJson(path_, nlohmann::json::object());
-    document[std::string(profile)] = std::string(token);
-    detail::writeJson(path_, document);
+    detail::updateJson(path_, nlohmann::json::object(), [&](nlohmann::json& document) {
+        document[std::string(profile)] = std::string(token);
+    });
 }
 
 void FileCredentialStore::removeToken(std::string_view profile) {
-    nlohmann::json document = detail::readJson(path_, nlohmann::json::object());
-    document.erase(std::string(profile));
     // Written even when nothing was erased, so the file always exists after.
-    detail::writeJson(path_, document);
+    detail::updateJson(path_, nlohmann::json::object(),
+                       [&](nlohmann::json& document) { document.erase(std::string(profile)); });
 }
 
 }  // namespace quarlino::quil::infrastructure::config

@@ -56,6 +56,15 @@ bool isActive(const json& document, std::string_view name) {
     return !active->is_null() && active->get<std::string>() == name;
 }
 
+std::vector<model::Profile> profilesIn(const json& document) {
+    const json entries = document.value(profilesKey, json::array());
+    std::vector<model::Profile> profiles;
+    for (const json& entry : entries) {
+        profiles.push_back(profileFrom(entry));
+    }
+    return profiles;
+}
+
 }  // namespace
 
 FileProfileRepository::FileProfileRepository() : path_(defaultPath()) {}
@@ -67,13 +76,7 @@ std::filesystem::path FileProfileRepository::defaultPath() {
 }
 
 std::vector<model::Profile> FileProfileRepository::list() const {
-    const json document = detail::readJson(path_, emptyDocument());
-    const json entries = document.value(profilesKey, json::array());
-    std::vector<model::Profile> profiles;
-    for (const json& entry : entries) {
-        profiles.push_back(profileFrom(entry));
-    }
-    return profiles;
+    return profilesIn(detail::readJson(path_, emptyDocument()));
 }
 
 std::optional<model::Profile> FileProfileRepository::find(std::string_view name) const {
@@ -86,43 +89,39 @@ std::optional<model::Profile> FileProfileRepository::find(std::string_view name)
 }
 
 void FileProfileRepository::save(const model::Profile& profile) {
-    json document = detail::readJson(path_, emptyDocument());
-    json& entries = document[profilesKey];
-    bool replaced = false;
-    for (json& entry : entries) {
-        if (entryName(entry) == profile.name) {
-            entry = profileJson(profile);
-            replaced = true;
-            break;
+    detail::updateJson(path_, emptyDocument(), [&](json& document) {
+        json& entries = document[profilesKey];
+        for (json& entry : entries) {
+            if (entryName(entry) == profile.name) {
+                entry = profileJson(profile);
+                return;
+            }
         }
-    }
-    if (!replaced) {
         entries.push_back(profileJson(profile));
-    }
-    detail::writeJson(path_, document);
+    });
 }
 
 void FileProfileRepository::remove(std::string_view name) {
-    json document = detail::readJson(path_, emptyDocument());
-    json& entries = document[profilesKey];
-    json kept = json::array();
-    bool removed = false;
-    for (const json& entry : entries) {
-        if (entryName(entry) == name) {
-            removed = true;
-        } else {
-            kept.push_back(entry);
+    detail::updateJson(path_, emptyDocument(), [&](json& document) {
+        json& entries = document[profilesKey];
+        json kept = json::array();
+        bool removed = false;
+        for (const json& entry : entries) {
+            if (entryName(entry) == name) {
+                removed = true;
+            } else {
+                kept.push_back(entry);
+            }
         }
-    }
-    if (!removed) {
-        profileNotFound(name);
-    }
-    const bool wasActive = isActive(document, name);
-    entries = std::move(kept);
-    if (wasActive) {
-        document[activeKey] = entries.empty() ? json(nullptr) : entries.front().at("name");
-    }
-    detail::writeJson(path_, document);
+        if (!removed) {
+            profileNotFound(name);
+        }
+        const bool wasActive = isActive(document, name);
+        entries = std::move(kept);
+        if (wasActive) {
+            document[activeKey] = entries.empty() ? json(nullptr) : entries.front().at("name");
+        }
+    });
 }
 
 std::optional<std::string> FileProfileRepository::activeName() const {
@@ -138,12 +137,16 @@ std::optional<std::string> FileProfileRepository::activeName() const {
 }
 
 void FileProfileRepository::setActive(std::string_view name) {
-    if (!find(name)) {
-        profileNotFound(name);
-    }
-    json document = detail::readJson(path_, emptyDocument());
-    document[activeKey] = std::string(name);
-    detail::writeJson(path_, document);
+    detail::updateJson(path_, emptyDocument(), [&](json& document) {
+        bool stored = false;
+        for (const model::Profile& profile : profilesIn(document)) {
+            stored = stored || profile.name == name;
+        }
+        if (!stored) {
+            profileNotFound(name);
+        }
+        document[activeKey] = std::string(name);
+    });
 }
 
 }  // namespace quarlino::quil::infrastructure::config

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/quil/scoped_environment.hpp"
 #include "support/quil/temporary_directory.hpp"
@@ -250,6 +252,34 @@ TEST_F(ConfigFiles, TextThatIsNotUtf8FailsBeforeAnythingIsCreated) {
     const std::string before = contentOf(file_);
     EXPECT_THROW(detail::writeJson(file_, json{{"bad", "\xFF"}}), json::type_error);
     EXPECT_EQ(contentOf(file_), before);
+    EXPECT_FALSE(fs::exists(temporaryFile_));
+}
+
+// Writers that overlap must not take each other's temporary file: each write
+// either lands whole or fails, and none of them reports a rename failure.
+TEST_F(ConfigFiles, OverlappingWritersEachReplaceTheFileWhole) {
+    constexpr int writers = 8;
+    constexpr int rounds = 40;
+    std::vector<int> failures(writers, 0);
+    std::vector<std::thread> threads;
+    for (int writer = 0; writer < writers; ++writer) {
+        threads.emplace_back([&, writer] {
+            const json document = {{"writer", writer}, {"payload", std::string(8192, 'w')}};
+            for (int round = 0; round < rounds; ++round) {
+                try {
+                    detail::writeJson(file_, document);
+                } catch (const std::exception&) {
+                    ++failures[static_cast<std::size_t>(writer)];
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, std::vector<int>(writers, 0));
+    const json stored = detail::readJson(file_, json());
+    EXPECT_EQ(stored.at("payload"), std::string(8192, 'w'));
     EXPECT_FALSE(fs::exists(temporaryFile_));
 }
 

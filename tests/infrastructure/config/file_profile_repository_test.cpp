@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -208,6 +209,28 @@ TEST_F(FileProfileRepositoryTest, DefaultLocationFollowsTheEnvironment) {
     const ScopedEnvironment xdg("XDG_CONFIG_HOME", "");
     const ScopedEnvironment home("HOME", temporary_.path().string());
     EXPECT_EQ(FileProfileRepository::defaultPath(), temporary_.path() / ".config" / "quil" / "profiles.json");
+}
+
+// Each change is a read, modify and write of the whole file; repositories of
+// the same file that change it at once (as separate quil processes do) must
+// apply their changes one after the other instead of overwriting each other.
+TEST_F(FileProfileRepositoryTest, SavesThatOverlapAreAllKept) {
+    constexpr int writers = 6;
+    constexpr int perWriter = 15;
+    std::vector<std::thread> threads;
+    for (int writer = 0; writer < writers; ++writer) {
+        threads.emplace_back([this, writer] {
+            FileProfileRepository repository(path_);
+            for (int index = 0; index < perWriter; ++index) {
+                const std::string name = "w" + std::to_string(writer) + "-" + std::to_string(index);
+                repository.save(Profile{name, "https://quarlino.test", std::nullopt});
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(profiles_.list().size(), static_cast<std::size_t>(writers * perWriter));
 }
 
 }  // namespace
