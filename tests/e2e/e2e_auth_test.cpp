@@ -149,6 +149,16 @@ TEST_F(AuthCommand, AnswerWithoutATokenStoresNothing) {
     EXPECT_FALSE(std::filesystem::exists(credentialsFile()));
 }
 
+TEST_F(AuthCommand, AnswerWithAMalformedTokenStoresNothing) {
+    platform.expect("POST", "/api/v1/user/login")
+        .respond(200, R"({"id":"usr-1","quarlino-token":"tok\r\nX-Injected: 1"})");
+
+    expectOutcome(passwordLogin({"--server", platform.url()}),
+                  {1, "", "quil: Quarlino access token is malformed\n"});
+    EXPECT_FALSE(std::filesystem::exists(credentialsFile()));
+    EXPECT_FALSE(std::filesystem::exists(profilesFile()));
+}
+
 TEST_F(AuthCommand, PasswordInputProblemsStopBeforeAnyRequest) {
     expectOutcome(quil({"auth", "login", "--password-stdin", "--server", platform.url()}, "s3cret\n"),
                   {2, "", "quil: --email is required with --password-stdin\n"});

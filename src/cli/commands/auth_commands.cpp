@@ -140,6 +140,14 @@ model::SignupDefinition signupDefinition(const ParsedCommand& command, std::istr
 
 void storeAuthentication(application::ProfileService& profiles, std::string_view profileName,
                          const config::ClientConfig& config, std::string_view token) {
+    // A token that could never be sent back (a line break in it) is refused
+    // before anything is stored, instead of signing in a profile whose every
+    // later command fails. The platform sent it, so it is no usage error.
+    try {
+        static_cast<void>(config.withAccessToken(std::string(token)));
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(error.what());
+    }
     if (!profiles.exists(profileName)) {
         profiles.create(std::string(profileName), config.serverUrl());
     }
