@@ -37,6 +37,16 @@ int runCommand(const cli::ParsedCommand& command) {
     return application.run(command, std::cin, std::cout, std::cerr);
 }
 
+// A result that never reached standard output (a full disk, a closed
+// descriptor) must not end in a success that a script would trust.
+int checkOutputWritten(int exitCode, bool json) {
+    std::cout.flush();
+    if (exitCode != 0 || std::cout) {
+        return exitCode;
+    }
+    return cli::reportFailure(std::cerr, json, std::runtime_error("cannot write to standard output"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +64,7 @@ int main(int argc, char** argv) {
 
     const bool json = parsed->outputFormat == cli::OutputFormat::Json;
     try {
-        return runCommand(*parsed);
+        return checkOutputWritten(runCommand(*parsed), json);
     } catch (const std::exception& error) {
         return cli::reportFailure(std::cerr, json, error);
     }

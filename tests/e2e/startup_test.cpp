@@ -50,6 +50,27 @@ TEST(QuilStartup, ParseErrorsComeFirst) {
     EXPECT_EQ(result.err, "quil: unknown command: nothing\n\n" + cli::golden::topLevelUsage());
 }
 
+// Output that cannot be written (here to a full device) turns a success into
+// a failure; the report goes to standard error in the selected format.
+TEST(QuilStartup, OutputThatCannotBeWrittenIsAFailure) {
+    const TemporaryDirectory root;
+    const std::map<std::string, std::string> environment{{"HOME", root.path().string()}, {"PATH", "/usr/bin:/bin"}};
+    const auto toFullDevice = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" > /dev/full", QUIL_BINARY});
+        return runProcess({"/bin/sh", std::move(arguments), environment, ""});
+    };
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"version"}, {"help"}, {"completion", "bash"}, {"profile", "list"}}) {
+        const ProcessResult result = toFullDevice(arguments);
+        EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(arguments);
+        EXPECT_EQ(result.err, "quil: cannot write to standard output\n");
+    }
+    const ProcessResult json = toFullDevice({"profile", "list", "--output", "json"});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.err,
+              "{\"code\":\"INTERNAL_ERROR\",\"httpStatus\":null,\"message\":\"cannot write to standard output\"}\n");
+}
+
 TEST(QuilStartup, EitherVariableLocatesTheDirectoryAndNothingIsWrittenForLocalCommands) {
     const TemporaryDirectory root;
     const std::string directory = root.path().string();
