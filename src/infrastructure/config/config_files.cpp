@@ -116,27 +116,25 @@ private:
 // owns the temporary file. Without it a second writer takes the first one's
 // temporary file for a leftover and replaces it, and the first one then
 // renames the second one's half-written file over the target. The lock is
-// released when the descriptor closes, also when the process dies.
+// released when the descriptor closes, also when the process dies. On a file
+// system that cannot lock, the write goes ahead unlocked as it always could.
 class DirectoryWriteLock {
 public:
-    explicit DirectoryWriteLock(const fs::path& directory, const fs::path& target) {
+    explicit DirectoryWriteLock(const fs::path& directory) {
         const fs::path name = directory.empty() ? fs::path(".") : directory;
         descriptor_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (descriptor_ < 0) {
-            failWrite("cannot write Quil configuration: ", target);
-        }
-        while (::flock(descriptor_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(descriptor_);
-                failWrite("cannot write Quil configuration: ", target);
-            }
+        while (descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
 
     DirectoryWriteLock(const DirectoryWriteLock&) = delete;
     DirectoryWriteLock& operator=(const DirectoryWriteLock&) = delete;
 
-    ~DirectoryWriteLock() { ::close(descriptor_); }
+    ~DirectoryWriteLock() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+    }
 
 private:
     int descriptor_ = -1;
@@ -198,14 +196,14 @@ void writeLocked(const fs::path& path, const nlohmann::json& document) {
 
 void writeJson(const fs::path& path, const nlohmann::json& document) {
     preparePrivateDirectory(path.parent_path());
-    const DirectoryWriteLock lock(path.parent_path(), path);
+    const DirectoryWriteLock lock(path.parent_path());
     writeLocked(path, document);
 }
 
 void updateJson(const fs::path& path, const nlohmann::json& fallback,
                 const std::function<void(nlohmann::json&)>& change) {
     preparePrivateDirectory(path.parent_path());
-    const DirectoryWriteLock lock(path.parent_path(), path);
+    const DirectoryWriteLock lock(path.parent_path());
     nlohmann::json document = readJson(path, fallback);
     change(document);
     writeLocked(path, document);
