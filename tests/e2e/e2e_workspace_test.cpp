@@ -133,6 +133,13 @@ TEST_F(WorkspaceCommand, UseRefusesAnAmbiguousOrUnknownSelector) {
     EXPECT_EQ(readFile(profilesFile()), profilesDocument("default", {{"default", platform.url(), "ws-2"}}));
 }
 
+TEST_F(WorkspaceCommand, UseNeverStoresAnIdThatCannotBeSent) {
+    platform.expect("GET", "/api/workspaces").respond(200, R"([{"id":"ws-9\r\nX-Injected: 1","slug":"odd"}])");
+
+    expectOutcome(quil({"workspace", "use", "odd"}), {1, "", "quil: Quarlino workspace id is malformed\n"});
+    EXPECT_EQ(readFile(profilesFile()), profilesDocument("default", {{"default", platform.url(), "ws-22"}}));
+}
+
 TEST_F(WorkspaceCommand, CurrentShowsTheStoredWorkspace) {
     platform.expect("GET", "/api/workspaces").respond(200, workspaceList);
     const std::vector<std::size_t> widths{7, 14, 6, 8};

@@ -67,6 +67,13 @@ int CliApplication::runWorkspace(const ParsedCommand& command, std::ostream& out
 
     switch (command.id) {
         case workspaceUse:
+            // An id that could never be sent (a line break in it) would leave
+            // the profile unusable, this command included; it is never stored.
+            try {
+                static_cast<void>(current.config.withWorkspaceId(workspace.id));
+            } catch (const std::invalid_argument& error) {
+                throw std::runtime_error(error.what());
+            }
             profiles.setWorkspace(current.profileName, workspace.id);
             formatter.workspace(workspace, localWorkspaceJson(workspace));
             return 0;
