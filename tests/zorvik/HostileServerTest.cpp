@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <string>
@@ -102,19 +103,28 @@ TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
     // A body far larger than the socket buffers: the server answers after the
     // head. Kept, the connection would wait to write the rest to a server that
     // need not read it, and meanwhile a byte from the server would wake the
-    // reactor again and again without being read. The server then drains what
-    // is still under way and expects the end of the stream.
+    // reactor again and again without being read. The server reads nothing
+    // more until the client has its answer, so the body cannot have gone out
+    // whole by then; it then drains what is under way and expects the end of
+    // the stream.
+    std::promise<void> answered;
+    auto answerSeen = answered.get_future();
     std::promise<bool> hungUp;
     auto hangUpSeen = hungUp.get_future();
-    OneConnectionServer server([&hungUp](int fd) {
+    OneConnectionServer server([&answerSeen, &hungUp](int fd) {
         readRequestHead(fd);
         sendAll(fd, "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\n\r\n");
+        if (answerSeen.wait_for(std::chrono::milliseconds(kWaitLimitMs)) != std::future_status::ready) {
+            hungUp.set_value(false);
+            return;
+        }
         hungUp.set_value(peerHangsUp(fd));
     });
     auto client = makeClient();
     auto request = makeRequest(HttpMethod::POST, server.url());
     request.setBody(std::string(std::size_t{16} << 20, 'x'));
     EXPECT_EQ(client->execute(request).statusCode, 413);
+    answered.set_value();
     // The client is still alive: only the connection may have been given up.
     EXPECT_TRUE(hangUpSeen.get());
 }
