@@ -86,9 +86,12 @@ int CliApplication::run(const ParsedCommand& command, std::istream& in, std::ost
     throw std::logic_error(unsupportedCommandMessage);
 }
 
+application::ClientSession CliApplication::profileSession(const ParsedCommand& command) {
+    return profiles.resolve(command.option("profile"), command.option("server"), std::nullopt, command.timeout);
+}
+
 application::ClientSession CliApplication::session(const ParsedCommand& command, bool requireWorkspace) {
-    application::ClientSession session =
-        profiles.resolve(command.option("profile"), command.option("server"), std::nullopt, command.timeout);
+    application::ClientSession session = profileSession(command);
     // Resolved even for commands that need no workspace: a selector that names
     // nothing is an error wherever it is given.
     if (const auto selector = command.option("workspace")) {

@@ -86,6 +86,9 @@ public:
     int runUpdate(const ParsedCommand& command, std::ostream& out);
 
 private:
+    // The profile, server, token and timeout of the command, with no
+    // --workspace resolved (that would need the platform).
+    application::ClientSession profileSession(const ParsedCommand& command);
     config::ClientConfig withSelectedWorkspace(const config::ClientConfig& config, std::string_view selector);
 
     TransportFactory transportFactory;

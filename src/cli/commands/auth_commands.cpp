@@ -230,8 +230,7 @@ int CliApplication::runAuth(const ParsedCommand& command, std::istream& in, std:
 
     // Sign-in sends no workspace, so a --workspace selector is not resolved:
     // that would list workspaces with the old token, possibly at --server.
-    const application::ClientSession current =
-        profiles.resolve(command.option("profile"), command.option("server"), std::nullopt, command.timeout);
+    const application::ClientSession current = profileSession(command);
     const bool passwordPath = command.option("email").has_value();
     if (command.id == authLogin && !passwordPath && command.hasFlag("password-stdin")) {
         throw std::invalid_argument("--email is required with --password-stdin");

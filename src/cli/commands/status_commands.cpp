@@ -22,8 +22,7 @@ int CliApplication::runStatus(const ParsedCommand& command, std::ostream& out, s
     // needs no credentials, so none are sent there: not the stored or
     // environment token, not the workspace. --workspace is not resolved
     // either, since that would list workspaces with the token first.
-    const application::ClientSession current =
-        profiles.resolve(command.option("profile"), command.option("server"), std::nullopt, command.timeout);
+    const application::ClientSession current = profileSession(command);
     const config::ClientConfig probe = current.config.withAccessToken(std::nullopt).withWorkspaceId(std::nullopt);
     OutputFormatter formatter(command, out);
 
