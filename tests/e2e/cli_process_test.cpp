@@ -5,10 +5,12 @@
 
 #include "cli/golden_files.hpp"
 #include "e2e/process_runner.hpp"
-#include "e2e/temporary_directory.hpp"
+#include "support/quil/temporary_directory.hpp"
 
 namespace quarlino::quil::e2e {
 namespace {
+
+using testsupport::quil::TemporaryDirectory;
 
 namespace golden = cli::golden;
 

@@ -4,10 +4,12 @@
 #include <string>
 
 #include "e2e/process_runner.hpp"
-#include "e2e/temporary_directory.hpp"
+#include "support/quil/temporary_directory.hpp"
 
 namespace quarlino::quil::e2e {
 namespace {
+
+using testsupport::quil::TemporaryDirectory;
 
 // The standalone fake platform serves until its standard input closes, which
 // the process runner does at once: it then reports what the session missed.

@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "e2e/process_runner.hpp"
-#include "e2e/temporary_directory.hpp"
 #include "support/quil/fake_platform.hpp"
+#include "support/quil/temporary_directory.hpp"
 
 namespace quarlino::quil::e2e {
 
 using testsupport::quil::FakePlatform;
 using testsupport::quil::RecordedRequest;
+using testsupport::quil::TemporaryDirectory;
 
 // What one run of quil should have produced.
 struct Outcome {

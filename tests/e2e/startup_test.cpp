@@ -7,10 +7,12 @@
 
 #include "cli/golden_files.hpp"
 #include "e2e/process_runner.hpp"
-#include "e2e/temporary_directory.hpp"
+#include "support/quil/temporary_directory.hpp"
 
 namespace quarlino::quil::e2e {
 namespace {
+
+using testsupport::quil::TemporaryDirectory;
 
 const std::string noDirectory = "HOME or XDG_CONFIG_HOME is required for Quil configuration";
 
