@@ -10,12 +10,7 @@ namespace testsupport::quil {
 
 namespace cli = quarlino::quil::cli;
 
-ApplicationHarness::ApplicationHarness() {
-    for (const char* name : {"QUARLINO_SERVER_URL", "QUARLINO_ACCESS_TOKEN", "QUARLINO_HTTP_TIMEOUT_SECONDS",
-                             "QUARLINO_ALLOW_INSECURE_HTTP"}) {
-        setEnvironment(name, std::nullopt);
-    }
-}
+ApplicationHarness::ApplicationHarness() = default;
 
 ApplicationHarness::~ApplicationHarness() = default;
 

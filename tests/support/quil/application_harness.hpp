@@ -66,6 +66,8 @@ public:
     std::shared_ptr<quarlino::quil::application::port::BrowserOpener> browserOpener;
 
 private:
+    // Declared first so that it is restored last, after the test's own settings.
+    CleanClientEnvironment cleanEnvironment_;
     std::vector<std::unique_ptr<ScopedEnvironment>> environment_;
     std::unique_ptr<quarlino::quil::cli::CliApplication> application_;
 };
