@@ -8,6 +8,7 @@
 #include "application/api_error.hpp"
 #include "cli/cli_application.hpp"
 #include "cli/command_line.hpp"
+#include "cli/expect_failure.hpp"
 #include "support/quil/application_harness.hpp"
 
 namespace quarlino::quil::cli {
@@ -37,12 +38,7 @@ protected:
 
     // `session` failing with std::invalid_argument and this message.
     void expectRefused(std::vector<std::string_view> words, bool requireWorkspace, const std::string& message) {
-        try {
-            session(std::move(words), requireWorkspace);
-            ADD_FAILURE() << "no failure, expected: " << message;
-        } catch (const std::invalid_argument& error) {
-            EXPECT_EQ(error.what(), message);
-        }
+        expectFailure<std::invalid_argument>([&] { session(std::move(words), requireWorkspace); }, message);
     }
 
     void storeProfile(std::string name, std::string server, std::optional<std::string> workspace) {

@@ -8,20 +8,11 @@
 
 #include "cli/command_helpers.hpp"
 #include "cli/command_line.hpp"
+#include "cli/expect_failure.hpp"
 #include "support/quil/temporary_directory.hpp"
 
 namespace quarlino::quil::cli {
 namespace {
-
-template <typename Exception, typename Action>
-void expectFailure(Action&& action, const std::string& message) {
-    try {
-        action();
-        ADD_FAILURE() << "no failure, expected: " << message;
-    } catch (const Exception& error) {
-        EXPECT_EQ(error.what(), message);
-    }
-}
 
 TEST(ReadLine, WritesThePromptAndReadsOneLineWithoutItsNewline) {
     std::istringstream in("first\r\nsecond\n");

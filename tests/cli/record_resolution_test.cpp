@@ -4,10 +4,12 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "application/api_error.hpp"
 #include "cli/command_helpers.hpp"
+#include "cli/expect_failure.hpp"
 #include "support/quil/mock_quarlino_gateway.hpp"
 
 namespace quarlino::quil::cli {
@@ -40,12 +42,7 @@ model::ApiResponse<std::vector<Record>> listing(std::vector<Record> records) {
 
 template <typename Action>
 void expectRefused(Action&& action, const std::string& message) {
-    try {
-        action();
-        ADD_FAILURE() << "no failure, expected: " << message;
-    } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(error.what(), message);
-    }
+    expectFailure<std::invalid_argument>(std::forward<Action>(action), message);
 }
 
 TEST(Resolve, TheOneRecordWhoseIdOrOtherKeyMatchesByteForByte) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "application/browser_login.hpp"
+#include "cli/expect_failure.hpp"
 #include "support/quil/application_harness.hpp"
 #include "support/quil/mock_quarlino_gateway.hpp"
 
@@ -64,12 +65,7 @@ protected:
     template <typename Error>
     void expectFailure(const std::vector<std::string_view>& words, const std::string& message,
                        std::string input = {}) {
-        try {
-            harness.run(words, std::move(input));
-            ADD_FAILURE() << "no failure, expected: " << message;
-        } catch (const Error& error) {
-            EXPECT_EQ(error.what(), message);
-        }
+        cli::expectFailure<Error>([&] { harness.run(words, std::move(input)); }, message);
     }
 
     // The one gateway made: for sign-in it carries neither token nor workspace.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/expect_failure.hpp"
 #include "support/quil/application_harness.hpp"
 
 namespace quarlino::quil::cli {
@@ -27,12 +28,7 @@ protected:
     template <typename Error = std::invalid_argument>
     void expectFailure(const std::vector<std::string_view>& words, const std::string& message,
                        std::string input = {}) {
-        try {
-            harness.run(words, std::move(input));
-            ADD_FAILURE() << "no failure, expected: " << message;
-        } catch (const Error& error) {
-            EXPECT_EQ(error.what(), message);
-        }
+        cli::expectFailure<Error>([&] { harness.run(words, std::move(input)); }, message);
     }
 
     ApplicationHarness harness;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/expect_failure.hpp"
 #include "support/quil/application_harness.hpp"
 
 namespace quarlino::quil::cli {
@@ -39,12 +40,7 @@ protected:
 
     // Fails unless the command throws std::invalid_argument with this message.
     void expectRefused(const std::vector<std::string_view>& words, const std::string& message) {
-        try {
-            harness.run(words);
-            ADD_FAILURE() << "no failure, expected: " << message;
-        } catch (const std::invalid_argument& error) {
-            EXPECT_EQ(error.what(), message);
-        }
+        expectFailure<std::invalid_argument>([&] { harness.run(words); }, message);
     }
 
     // Every gateway of these groups is built without a workspace, whatever
