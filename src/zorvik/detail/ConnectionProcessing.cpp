@@ -2,9 +2,11 @@
 // and handshake, write queued request text, read, and cut the responses.
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ReactorCore.hpp"
+#include "zorvik/detail/ResponseParser.hpp"
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <sys/socket.h>
 #include <utility>
 
@@ -210,8 +212,6 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
                 break;
             }
             const auto length = static_cast<std::size_t>(frame.length);
-            const std::string text = connection->readBuffer.substr(0, length);
-            connection->readBuffer.erase(0, length);
             connection->framer.reset();
             auto context = oldest;
             connection->pendingRequests.pop_front();
@@ -221,13 +221,16 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
                 connection->closeAfterResponse = true;
             }
             try {
-                finished.emplace_back(context, HttpClientBase::parseHttpResponse(text));
+                // Parsed in place: a response is never copied whole on the reactor thread.
+                const auto text = std::string_view(connection->readBuffer).substr(0, length);
+                finished.emplace_back(context, parseHttpResponse(text));
             } catch (const std::exception& failure) {
                 error = std::string("Failed to parse HTTP response: ") + failure.what();
                 failed = takeAllForFailure(*connection);
                 failed.insert(failed.begin(), context);
                 break;
             }
+            connection->readBuffer.erase(0, length);
         }
         // Bytes beyond the last awaited response are never framed as the
         // answer to a later request.
