@@ -134,7 +134,14 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
             refusal = std::move(reason);
         } else {
             connection->pendingRequests.push_back(context);
-            connection->writeBuffer += context->requestText;
+            // The text lives on only in the write buffer, so a large body is
+            // neither copied here nor held twice until its answer arrives.
+            std::string text = std::move(context->requestText);
+            if (connection->writeBuffer.empty()) {
+                connection->writeBuffer = std::move(text);
+            } else {
+                connection->writeBuffer += text;
+            }
             connection->used = true;
             connection->lastActivity = Clock::now();
             if (HttpClientBase::hasHeaderValueIgnoreCase(context->request.headers, "connection", "close")) {

@@ -51,7 +51,7 @@ enum class ConnectionPhase : std::uint32_t {
 struct RequestContext {
     HttpRequest request;
     std::shared_ptr<RequestCompletion> completion;  // shared by every hop of one request
-    std::string requestText;
+    std::string requestText;  // moved to the connection's write buffer when queued
     int redirectCount = 0;
     int timeoutMs = 0;
     Clock::time_point deadline;
