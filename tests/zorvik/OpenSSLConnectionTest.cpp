@@ -29,13 +29,10 @@ using ::testing::HasSubstr;
 using testsupport::net::CertificateFiles;
 using testsupport::net::okResponse;
 using testsupport::net::Reply;
-using testsupport::net::TestCertificates;
 using testsupport::net::TlsLoopbackServer;
 using testsupport::net::TlsServerOptions;
-
-const TestCertificates& certificates() {
-    return TestCertificates::shared();
-}
+using zorvik::testing::certificates;
+using zorvik::testing::serving;
 
 // A connected, non-blocking client socket to the server's port.
 class ClientSocket {
@@ -118,12 +115,6 @@ std::shared_ptr<OpenSSLContext> trustingContext() {
     auto context = std::make_shared<OpenSSLContext>();
     context->setCABundleFile(certificates().caFile());
     return context;
-}
-
-TlsServerOptions serving(const CertificateFiles& certificate) {
-    TlsServerOptions options;
-    options.certificate = certificate;
-    return options;
 }
 
 struct HandshakeOutcome {

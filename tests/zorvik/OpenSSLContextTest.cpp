@@ -1,6 +1,6 @@
 #include "zorvik/OpenSSLContext.hpp"
 
-#include "support/net/TestCertificates.hpp"
+#include "TlsTestSupport.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,11 +13,7 @@
 namespace zorvik {
 namespace {
 
-using testsupport::net::TestCertificates;
-
-const TestCertificates& certificates() {
-    return TestCertificates::shared();
-}
+using zorvik::testing::certificates;
 
 TEST(OpenSSLContextDefaults, AreStrictAndReportTheProvider) {
     const auto context = OpenSSLContext::createDefault();

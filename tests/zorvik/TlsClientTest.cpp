@@ -29,15 +29,12 @@ using testsupport::net::okResponse;
 using testsupport::net::PlainStream;
 using testsupport::net::Reply;
 using testsupport::net::ServerStream;
-using testsupport::net::TestCertificates;
 using testsupport::net::TlsLoopbackServer;
 using testsupport::net::TlsServerOptions;
+using zorvik::testing::certificates;
 using zorvik::testing::makeRequest;
 using zorvik::testing::quietConfig;
-
-const TestCertificates& certificates() {
-    return TestCertificates::shared();
-}
+using zorvik::testing::serving;
 
 std::shared_ptr<OpenSSLContext> trustingContext() {
     auto context = OpenSSLContext::createDefault();
@@ -49,12 +46,6 @@ std::shared_ptr<LinuxAsyncEpollClient> clientWith(std::shared_ptr<SSLContext> co
     auto config = quietConfig();
     config->ssl(std::move(context));
     return std::make_shared<LinuxAsyncEpollClient>(*config);
-}
-
-TlsServerOptions serving(const CertificateFiles& certificate) {
-    TlsServerOptions options;
-    options.certificate = certificate;
-    return options;
 }
 
 HttpResponse get(LinuxAsyncEpollClient& client, const std::string& url, int timeoutMs = 10000) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/net/TestCertificates.hpp"
+#include "support/net/TlsLoopbackServer.hpp"
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -43,5 +46,16 @@ private:
     ScopedVariable file_;
     ScopedVariable directory_;
 };
+
+inline const testsupport::net::TestCertificates& certificates() {
+    return testsupport::net::TestCertificates::shared();
+}
+
+// Server options that present the given certificate, the rest as defaulted.
+inline testsupport::net::TlsServerOptions serving(const testsupport::net::CertificateFiles& certificate) {
+    testsupport::net::TlsServerOptions options;
+    options.certificate = certificate;
+    return options;
+}
 
 }  // namespace zorvik::testing
