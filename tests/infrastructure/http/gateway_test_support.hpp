@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,19 @@ template <typename E>
 void expectFailure(const std::function<void()>& call, const std::string& message) {
     EXPECT_EQ(messageOf<E>(call), message);
 }
+
+// Sends each row's call against an empty answer, which a list operation
+// must refuse since its root is not an array.
+class ListRefusalTest : public testing::TestWithParam<OperationCase> {
+protected:
+    void runCase() {
+        const OperationCase& row = GetParam();
+        RecordingTransport transport;
+        transport.expect(row.request.method, row.request.path, 200, "");
+        Gateway gateway{transport};
+        expectFailure<std::runtime_error>([&] { row.call(gateway); }, kNotAnArray);
+    }
+};
 
 // Checks the JSON library's error by its id (302 and 306 are type errors,
 // 403 is out of range: the id names the kind).
