@@ -4,6 +4,7 @@
 #include "zorvik/ZorvikConfig.hpp"
 #include "zorvik/detail/BoundedTaskExecutor.hpp"
 
+#include <memory>
 #include <stdexcept>
 
 namespace zorvik {
@@ -51,12 +52,18 @@ std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>
     }
     auto promise = std::make_shared<std::promise<HttpResponse>>();
     auto future = promise->get_future();
-    client->submit(request, [promise, request](HttpResponse response) {
+    // Kept, once and shared, only for the response's log line: the callbacks
+    // need not carry copies of the request and its body.
+    std::shared_ptr<const HttpRequest> logged;
+    if (request.logResponse) {
+        logged = std::make_shared<const HttpRequest>(request);
+    }
+    client->submit(request, [promise, logged](HttpResponse response) {
         auto shared = std::make_shared<HttpResponse>(std::move(response));
-        const bool queued = compatibilityCompletionExecutor().submit([promise, request, shared] {
+        const bool queued = compatibilityCompletionExecutor().submit([promise, logged, shared] {
             try {
-                if (request.logResponse) {
-                    logResponse(request, *shared);
+                if (logged) {
+                    logResponse(*logged, *shared);
                 }
             } catch (...) {
                 // A failing logger must not cost the caller its response.
