@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "e2e/quil_harness.hpp"
+
+namespace quarlino::quil::e2e {
+
+// One scripted answer of the platform, and what the request must have carried.
+struct Exchange {
+    std::string method;
+    std::string target;  // path and query, as sent
+    int status = 200;
+    std::string reply;
+    // The request body, byte for byte, when the case cares about it.
+    std::optional<std::string> body = std::nullopt;
+    // Extra request headers the case cares about ("If-Match", say).
+    testsupport::quil::HeaderPairs headers = {};
+};
+
+// One row of a command group's end-to-end table: the command line and its
+// standard input, the platform's answers in the order the requests must be
+// made, and what quil must print and return.
+struct CommandCase {
+    std::string name;  // a gtest-safe name: letters, digits and "_"
+    std::vector<std::string> argv;
+    std::string input;
+    std::vector<Exchange> exchanges;
+    Outcome expected;
+    // The workspace stored with the signed-in profile; empty for none.
+    std::string workspaceId = "ws-1";
+};
+
+inline std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out << c.name; }
+
+// Runs a case against a fresh fake platform and HOME, signed in with
+// "tok-1": the outcome must match, and the requests must be exactly the
+// scripted ones, in order, with the bodies and headers given.
+class CommandCaseTest : public QuilEndToEnd, public testing::WithParamInterface<CommandCase> {};
+
+std::string commandCaseName(const testing::TestParamInfo<CommandCase>& info);
+
+}  // namespace quarlino::quil::e2e
