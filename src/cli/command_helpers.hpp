@@ -37,6 +37,9 @@ bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ost
 // The value of an option the parser already required; its absence is a bug.
 std::string_view requiredOption(const ParsedCommand& command, std::string_view name);
 
+// ASCII letters upper-cased; every other byte, UTF-8 included, kept as it is.
+std::string upperAscii(std::string_view value);
+
 // "-" becomes "_" and letters are upper-cased; the result must be one of the
 // allowed values, which are written that way.
 std::string normalizeEnumOption(std::string_view value, std::initializer_list<std::string_view> allowed,
@@ -83,6 +86,10 @@ std::string readFile(std::string_view path, std::istream& in);
 // A JSON object read like readFile, returned compact with its keys in byte
 // order.
 std::string readJsonObject(std::string_view path, std::istream& in);
+
+// Compact JSON with invalid UTF-8 replaced by U+FFFD: JSON built from names
+// the user typed or the platform returned must never fail to print.
+std::string compactJson(const nlohmann::json& value);
 
 // The result of a change: the receipt as compact JSON in JSON mode (also when
 // quiet), else the message unless quiet.

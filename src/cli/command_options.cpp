@@ -1,4 +1,4 @@
-#include <cctype>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -20,13 +20,20 @@ std::string_view requiredOption(const ParsedCommand& command, std::string_view n
     return *value;
 }
 
+std::string upperAscii(std::string_view value) {
+    std::string upper(value);
+    for (char& byte : upper) {
+        if (byte >= 'a' && byte <= 'z') {
+            byte = static_cast<char>(byte - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
 std::string normalizeEnumOption(std::string_view value, std::initializer_list<std::string_view> allowed,
                                 std::string_view name) {
-    std::string canonical;
-    canonical.reserve(value.size());
-    for (const char byte : value) {
-        canonical += byte == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(byte)));
-    }
+    std::string canonical = upperAscii(value);
+    std::replace(canonical.begin(), canonical.end(), '-', '_');
     for (const std::string_view candidate : allowed) {
         if (canonical == candidate) {
             return canonical;

@@ -5,11 +5,15 @@
 
 namespace quarlino::quil::cli {
 
+std::string compactJson(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 void mutationReceipt(OutputFormatter& formatter, const nlohmann::json& receipt, std::string_view message) {
     if (formatter.isJson()) {
         // Receipts echo user input; bytes that are not UTF-8 must not fail a
         // change that has already been made.
-        formatter.rawJson(receipt.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        formatter.rawJson(compactJson(receipt));
         return;
     }
     formatter.message(message);

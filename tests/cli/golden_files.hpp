@@ -12,7 +12,9 @@
 namespace quarlino::quil::cli::golden {
 
 inline std::filesystem::path directory() {
-    return std::filesystem::path(__FILE__).parent_path() / "golden";
+    // Not __FILE__: a compiler cache may rewrite it to a path relative to the
+    // build directory.
+    return std::filesystem::path(QUIL_TEST_SOURCE_DIR) / "cli" / "golden";
 }
 
 inline std::string read(const std::filesystem::path& relative) {
