@@ -1,5 +1,7 @@
 #include "zorvik/detail/EpollReactor.hpp"
 
+#include "zorvik/detail/ReactorCore.hpp"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -100,7 +102,7 @@ void EpollReactor::drainWakeup() {
     }
 }
 
-bool EpollReactor::waitOnce(const std::function<void(int fd)>& onReady, std::string& failure) {
+bool EpollReactor::waitOnce(ReactorCore& core, std::string& failure) {
     epoll_event events[kMaxEvents];
     const int count = ::epoll_wait(epollFd_, events, kMaxEvents, kWaitMilliseconds);
     if (count < 0) {
@@ -113,8 +115,8 @@ bool EpollReactor::waitOnce(const std::function<void(int fd)>& onReady, std::str
     for (int i = 0; i < count; ++i) {
         if (events[i].data.fd == wakeupFd_) {
             drainWakeup();
-        } else {
-            onReady(events[i].data.fd);
+        } else if (const auto connection = core.findConnection(events[i].data.fd)) {
+            core.processReady(connection);
         }
     }
     return true;

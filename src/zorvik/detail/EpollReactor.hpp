@@ -3,7 +3,6 @@
 #include "zorvik/LoggerAdapter.hpp"
 #include "zorvik/detail/ReactorBackend.hpp"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,9 +23,8 @@ public:
     void unregisterConnection(int fd) override;
     void wakeReactor() override;
 
-    // Waits up to 100 ms and hands every ready connection socket to `onReady`.
-    // False when waiting failed; `failure` then holds "epoll_wait failed: ...".
-    bool waitOnce(const std::function<void(int fd)>& onReady, std::string& failure);
+    // A failed wait leaves "epoll_wait failed: ..." in `failure`.
+    bool waitOnce(ReactorCore& core, std::string& failure) override;
 
 private:
     bool arm(ConnectionState& connection, bool adding);

@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace zorvik::detail {
+
+class ReactorCore;
 
 // Where readiness comes from: the part of a reactor client that differs
 // between event back ends. The shared reactor core drives connections and
@@ -25,6 +28,10 @@ public:
     virtual void wakeReactor() = 0;
     // Most bytes taken by one read.
     virtual std::size_t readChunkSize() const { return 8192; }
+    // On the reactor thread: waits up to about 100 ms and hands every ready
+    // connection to the core's processReady. False when waiting failed for
+    // good; `failure` then says why.
+    virtual bool waitOnce(ReactorCore& core, std::string& failure) = 0;
 };
 
 }  // namespace zorvik::detail
