@@ -1,11 +1,25 @@
 #include "e2e/command_cases.hpp"
 
+#include <fstream>
+
 namespace quarlino::quil::e2e {
 
 // Each command group instantiates the suite with its own table.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CommandCaseTest);
 
 std::string commandCaseName(const testing::TestParamInfo<CommandCase>& info) { return info.param.name; }
+
+namespace {
+
+std::string withHome(std::string text, const std::string& home) {
+    for (std::size_t at = text.find(homePlaceholder); at != std::string::npos;
+         at = text.find(homePlaceholder, at + home.size())) {
+        text.replace(at, homePlaceholder.size(), home);
+    }
+    return text;
+}
+
+}  // namespace
 
 TEST_P(CommandCaseTest, RunsAsScripted) {
     const CommandCase& c = GetParam();
@@ -17,8 +31,20 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
     for (const Exchange& exchange : c.exchanges) {
         platform.expect(exchange.method, exchange.target).respond(exchange.status, exchange.reply);
     }
+    const std::string homePath = home().string();
+    for (const auto& [name, content] : c.files) {
+        std::ofstream(home() / name, std::ios::binary) << content;
+    }
+    std::vector<std::string> argv;
+    for (const std::string& argument : c.argv) {
+        argv.push_back(withHome(argument, homePath));
+    }
 
-    expectOutcome(quil(c.argv, c.input), c.expected);
+    expectOutcome(quil(argv, c.input), {c.expected.exitCode, withHome(c.expected.out, homePath),
+                                        withHome(c.expected.err, homePath)});
+    for (const auto& [name, content] : c.expectedFiles) {
+        EXPECT_EQ(readFile(home() / name), content) << name;
+    }
 
     const std::vector<RecordedRequest> requests = platform.requests();
     ASSERT_EQ(requests.size(), c.exchanges.size()) << "requests made by: " << c.name;

@@ -3,6 +3,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "e2e/quil_harness.hpp"
@@ -32,7 +34,15 @@ struct CommandCase {
     Outcome expected;
     // The workspace stored with the signed-in profile; empty for none.
     std::string workspaceId = "ws-1";
+    // Files written under HOME before the run (name relative to HOME, content).
+    std::vector<std::pair<std::string, std::string>> files = {};
+    // Files that must hold exactly this content under HOME after the run.
+    std::vector<std::pair<std::string, std::string>> expectedFiles = {};
 };
+
+// In argv and the expected output, this text stands for the HOME directory
+// of the run, so that a case can name files there.
+inline constexpr std::string_view homePlaceholder = "{home}";
 
 inline std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out << c.name; }
 
