@@ -1,5 +1,6 @@
 #include "e2e/command_cases.hpp"
 
+#include <algorithm>
 #include <fstream>
 
 namespace quarlino::quil::e2e {
@@ -8,6 +9,21 @@ namespace quarlino::quil::e2e {
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CommandCaseTest);
 
 std::string commandCaseName(const testing::TestParamInfo<CommandCase>& info) { return info.param.name; }
+
+std::string tableText(const std::vector<std::vector<std::string>>& lines) {
+    std::vector<std::size_t> widths;
+    for (const auto& cells : lines) {
+        widths.resize(std::max(widths.size(), cells.size()));
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            widths[i] = std::max(widths[i], cells[i].size() + 2);
+        }
+    }
+    std::string text;
+    for (const auto& cells : lines) {
+        text += columns(widths, cells);
+    }
+    return text;
+}
 
 namespace {
 

@@ -51,6 +51,10 @@ inline std::ostream& operator<<(std::ostream& out, const CommandCase& c) { retur
 // scripted ones, in order, with the bodies and headers given.
 class CommandCaseTest : public QuilEndToEnd, public testing::WithParamInterface<CommandCase> {};
 
+// A whole table as quil prints it, header line first: each column as wide as
+// its widest cell plus two.
+std::string tableText(const std::vector<std::vector<std::string>>& lines);
+
 std::string commandCaseName(const testing::TestParamInfo<CommandCase>& info);
 
 }  // namespace quarlino::quil::e2e
