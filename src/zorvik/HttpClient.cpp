@@ -11,9 +11,17 @@ namespace zorvik {
 namespace {
 
 // Moves response logging and the fulfilment of flyAsync's futures off the
-// clients' own threads.
-detail::BoundedTaskExecutor& compatibilityCompletionExecutor() {
-    static detail::BoundedTaskExecutor executor(1, 4096);
+// clients' own threads. Every callback holds a reference, so the executor
+// outlives each client that may still post to it, including clients of the
+// named-instance registry, destroyed at exit after this static.
+const std::shared_ptr<detail::BoundedTaskExecutor>& compatibilityCompletionExecutor() {
+    // The last holder, never the worker itself, runs what is still queued,
+    // so no future is broken by the executor going away.
+    static const std::shared_ptr<detail::BoundedTaskExecutor> executor(
+        new detail::BoundedTaskExecutor(1, 4096), [](detail::BoundedTaskExecutor* last) {
+            last->shutdown(detail::TaskShutdownMode::Drain);
+            delete last;
+        });
     return executor;
 }
 
@@ -58,9 +66,9 @@ std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>
     if (request.logResponse) {
         logged = std::make_shared<const HttpRequest>(request);
     }
-    client->submit(request, [promise, logged](HttpResponse response) {
+    auto callback = [promise, logged, executor = compatibilityCompletionExecutor()](HttpResponse response) {
         auto shared = std::make_shared<HttpResponse>(std::move(response));
-        const bool queued = compatibilityCompletionExecutor().submit([promise, logged, shared] {
+        const bool queued = executor->submit([promise, logged, shared] {
             try {
                 if (logged) {
                     logResponse(*logged, *shared);
@@ -73,7 +81,8 @@ std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>
         if (!queued) {
             promise->set_value(std::move(*shared));
         }
-    });
+    };
+    client->submit(request, std::move(callback));
     return future;
 }
 
