@@ -48,29 +48,34 @@ std::string normalizeEnumOption(std::string_view value, std::initializer_list<st
 [[noreturn]] void throwRecordNotFound(std::string_view kind, std::string_view selector);
 [[noreturn]] void throwAmbiguousRecord(std::string_view kind, std::string_view selector);
 
+// Every record, in list order, whose id or other key equals the selector
+// byte for byte; a record matching on several keys is listed once.
+template <typename Record>
+std::vector<const Record*> matchingRecords(const std::vector<Record>& records, std::string_view selector,
+                                           std::initializer_list<std::string Record::*> keys) {
+    std::vector<const Record*> matches;
+    for (const Record& record : records) {
+        if (std::any_of(keys.begin(), keys.end(), [&](auto key) { return record.*key == selector; })) {
+            matches.push_back(&record);
+        }
+    }
+    return matches;
+}
+
 // The one record whose id or other key equals the selector byte for byte. An
 // id match has no priority over a name match: a name that looks like another
 // record's id must not silently pick either of them.
 template <typename Record>
 Record resolve(const std::vector<Record>& records, std::string_view selector,
                std::initializer_list<std::string Record::*> keys, std::string_view kind) {
-    const Record* found = nullptr;
-    std::size_t matches = 0;
-    for (const Record& record : records) {
-        const bool matching =
-            std::any_of(keys.begin(), keys.end(), [&](auto key) { return record.*key == selector; });
-        if (matching) {
-            found = &record;
-            ++matches;
-        }
-    }
-    if (matches == 0) {
+    const std::vector<const Record*> matches = matchingRecords(records, selector, keys);
+    if (matches.empty()) {
         throwRecordNotFound(kind, selector);
     }
-    if (matches > 1) {
+    if (matches.size() > 1) {
         throwAmbiguousRecord(kind, selector);
     }
-    return *found;
+    return *matches.front();
 }
 
 model::Workspace resolveWorkspace(const std::vector<model::Workspace>& workspaces, std::string_view selector);
@@ -83,8 +88,13 @@ model::SecretGroup resolveSecretGroup(application::port::QuarlinoGateway& gatewa
 // The whole content of the file, or of `in` when the path is "-".
 std::string readFile(std::string_view path, std::istream& in);
 
-// A JSON object read like readFile, returned compact with its keys in byte
-// order.
+// A JSON object read like readFile and parsed strictly; `subject` names the
+// document in the messages ("cannot parse <subject>: ...", "<subject> must be
+// a JSON object").
+nlohmann::json readJsonObjectDocument(std::string_view path, std::istream& in, std::string_view subject);
+
+// A deployment target configuration read like readJsonObjectDocument,
+// returned compact with its keys in byte order.
 std::string readJsonObject(std::string_view path, std::istream& in);
 
 // Compact JSON with invalid UTF-8 replaced by U+FFFD: JSON built from names

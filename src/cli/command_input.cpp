@@ -69,18 +69,22 @@ std::string readFile(std::string_view path, std::istream& in) {
     }
 }
 
-std::string readJsonObject(std::string_view path, std::istream& in) {
+nlohmann::json readJsonObjectDocument(std::string_view path, std::istream& in, std::string_view subject) {
     const std::string text = readFile(path, in);
     nlohmann::json document;
     try {
         document = nlohmann::json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
-        throw std::invalid_argument(std::string("cannot parse deployment target configuration: ") + error.what());
+        throw std::invalid_argument("cannot parse " + std::string(subject) + ": " + error.what());
     }
     if (!document.is_object()) {
-        throw std::invalid_argument("deployment target configuration must be a JSON object");
+        throw std::invalid_argument(std::string(subject) + " must be a JSON object");
     }
-    return document.dump();
+    return document;
+}
+
+std::string readJsonObject(std::string_view path, std::istream& in) {
+    return readJsonObjectDocument(path, in, "deployment target configuration").dump();
 }
 
 }  // namespace quarlino::quil::cli
