@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "zorvik/OpenSSLConnection.hpp"
+#include "zorvik/OpenSSLTrustStore.hpp"
 
 namespace zorvik {
 namespace {
@@ -51,43 +52,56 @@ SSL_CTX* makeClientContext() {
 
 }  // namespace
 
-OpenSSLContext::OpenSSLContext() : ctx_(makeClientContext()) {
-    try {
-        initializeDefaults();
-    } catch (...) {
-        SSL_CTX_free(ctx_);
-        throw;
-    }
-}
+OpenSSLContext::OpenSSLContext() : cipherList_(kDefaultCipherList) {}
 
 OpenSSLContext::~OpenSSLContext() {
     SSL_CTX_free(ctx_);
 }
 
 std::shared_ptr<OpenSSLContext> OpenSSLContext::createDefault() {
-    auto context = std::make_shared<OpenSSLContext>();
-    context->loadSystemCertificates();
-    return context;
+    return std::make_shared<OpenSSLContext>();
 }
 
-void OpenSSLContext::initializeDefaults() {
-    setCipherList(kDefaultCipherList);
-    setMinTLSVersion(kMinimumProtocolVersion);
-    setVerifyPeer(true);
-    setVerifyHost(true);
-    loadSystemCertificates();
+SSL_CTX* OpenSSLContext::context() const {
+    std::call_once(built_, [this] {
+        ctx_ = makeClientContext();
+        try {
+            initializeDefaults();
+        } catch (...) {
+            SSL_CTX_free(ctx_);
+            ctx_ = nullptr;
+            throw;
+        }
+    });
+    return ctx_;
+}
+
+void OpenSSLContext::initializeDefaults() const {
+    if (SSL_CTX_set_cipher_list(ctx_, kDefaultCipherList) != 1 ||
+        SSL_CTX_set_min_proto_version(ctx_, kMinimumProtocolVersion) != 1) {
+        throwAfterClearing("Failed to create SSL context: " + takeErrorText());
+    }
+    SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+    if (!detail::installSystemTrust(ctx_, kCABundlePaths)) {
+        std::cerr << "Warning: Failed to load system default certificate paths" << std::endl;
+    }
+}
+
+bool OpenSSLContext::isConfigured() const {
+    try {
+        return context() != nullptr;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::unique_ptr<SSLConnection> OpenSSLContext::createConnection() const {
-    if (!isConfigured()) {
-        throw std::runtime_error("SSL context not properly configured");
-    }
-    return std::make_unique<OpenSSLConnection>(ctx_, verifyHost_);
+    return std::make_unique<OpenSSLConnection>(context(), verifyHost_);
 }
 
 OpenSSLContext& OpenSSLContext::setCertificateFile(const std::string& path) {
     certificateFile_ = path;
-    if (SSL_CTX_use_certificate_chain_file(ctx_, path.c_str()) != 1) {
+    if (SSL_CTX_use_certificate_chain_file(context(), path.c_str()) != 1) {
         throwAfterClearing("Failed to load certificate file: " + path);
     }
     return *this;
@@ -95,10 +109,10 @@ OpenSSLContext& OpenSSLContext::setCertificateFile(const std::string& path) {
 
 OpenSSLContext& OpenSSLContext::setPrivateKeyFile(const std::string& path) {
     privateKeyFile_ = path;
-    if (SSL_CTX_use_PrivateKey_file(ctx_, path.c_str(), SSL_FILETYPE_PEM) != 1) {
+    if (SSL_CTX_use_PrivateKey_file(context(), path.c_str(), SSL_FILETYPE_PEM) != 1) {
         throwAfterClearing("Failed to load private key file: " + path);
     }
-    if (SSL_CTX_check_private_key(ctx_) != 1) {
+    if (SSL_CTX_check_private_key(context()) != 1) {
         throwAfterClearing("Private key does not match certificate");
     }
     return *this;
@@ -106,7 +120,7 @@ OpenSSLContext& OpenSSLContext::setPrivateKeyFile(const std::string& path) {
 
 OpenSSLContext& OpenSSLContext::setCABundleFile(const std::string& path) {
     caBundleFile_ = path;
-    if (SSL_CTX_load_verify_locations(ctx_, path.c_str(), nullptr) != 1) {
+    if (SSL_CTX_load_verify_locations(context(), path.c_str(), nullptr) != 1) {
         throwAfterClearing("Failed to load CA bundle file: " + path);
     }
     return *this;
@@ -114,7 +128,7 @@ OpenSSLContext& OpenSSLContext::setCABundleFile(const std::string& path) {
 
 OpenSSLContext& OpenSSLContext::setVerifyPeer(bool verify) {
     verifyPeer_ = verify;
-    SSL_CTX_set_verify(ctx_, verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_verify(context(), verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
     return *this;
 }
 
@@ -125,43 +139,28 @@ OpenSSLContext& OpenSSLContext::setVerifyHost(bool verify) {
 
 OpenSSLContext& OpenSSLContext::setCipherList(const std::string& ciphers) {
     cipherList_ = ciphers;
-    if (SSL_CTX_set_cipher_list(ctx_, ciphers.c_str()) != 1) {
+    if (SSL_CTX_set_cipher_list(context(), ciphers.c_str()) != 1) {
         throwAfterClearing("Failed to set cipher list: " + ciphers);
     }
     return *this;
 }
 
 OpenSSLContext& OpenSSLContext::setMinTLSVersion(int version) {
-    if (SSL_CTX_set_min_proto_version(ctx_, version) != 1) {
+    if (SSL_CTX_set_min_proto_version(context(), version) != 1) {
         throwAfterClearing("Failed to set minimum TLS version: " + std::to_string(version));
     }
     return *this;
 }
 
 OpenSSLContext& OpenSSLContext::setMaxTLSVersion(int version) {
-    if (SSL_CTX_set_max_proto_version(ctx_, version) != 1) {
+    if (SSL_CTX_set_max_proto_version(context(), version) != 1) {
         throwAfterClearing("Failed to set maximum TLS version: " + std::to_string(version));
     }
     return *this;
 }
 
 OpenSSLContext& OpenSSLContext::loadSystemCertificates() {
-    // Parsing the system bundle costs tens of milliseconds per pass, and every
-    // quil command builds a default context; a second pass would only add
-    // certificates the store already holds.
-    if (systemCertificatesLoaded_) {
-        return *this;
-    }
-    systemCertificatesLoaded_ = true;
-    if (SSL_CTX_set_default_verify_paths(ctx_) != 1) {
-        std::cerr << "Warning: Failed to load system default certificate paths" << std::endl;
-    }
-    for (const char* path : kCABundlePaths) {
-        if (SSL_CTX_load_verify_locations(ctx_, path, nullptr) == 1) {
-            break;
-        }
-    }
-    ERR_clear_error();
+    context();
     return *this;
 }
 

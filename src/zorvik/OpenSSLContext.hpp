@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "zorvik/SSLContext.hpp"
@@ -12,6 +13,10 @@ namespace zorvik {
 // A client TLS configuration over OpenSSL. Strict by default: TLS 1.2 or newer,
 // a fixed strong cipher list, peer verification including the host name, and
 // trust in the system store plus the first CA bundle file found.
+//
+// The OpenSSL context is built when first needed: by the first connection, or
+// by a setter whose value OpenSSL must check. A program that makes a default
+// context and then speaks plain HTTP pays nothing for TLS.
 class OpenSSLContext : public SSLContext {
 public:
     static constexpr const char* kDefaultCipherList = "HIGH:!aNULL:!eNULL:!EXPORT:!DES:!MD5:!PSK:!RC4";
@@ -21,12 +26,13 @@ public:
     OpenSSLContext(const OpenSSLContext&) = delete;
     OpenSSLContext& operator=(const OpenSSLContext&) = delete;
 
-    // A new context with the system trust store loaded once more.
+    // A new context; its system trust store comes with it.
     static std::shared_ptr<OpenSSLContext> createDefault();
 
     SSLProvider getProvider() const override { return SSLProvider::OpenSSL; }
     std::string getProviderName() const override { return "OPENSSL"; }
-    bool isConfigured() const override { return ctx_ != nullptr; }
+    // Builds the OpenSSL context when it does not exist yet; false when that fails.
+    bool isConfigured() const override;
     std::unique_ptr<SSLConnection> createConnection() const override;
 
     OpenSSLContext& setCertificateFile(const std::string& path) override;
@@ -39,8 +45,8 @@ public:
     // OpenSSL protocol version numbers (0x0303 is TLS 1.2).
     OpenSSLContext& setMinTLSVersion(int version);
     OpenSSLContext& setMaxTLSVersion(int version);
-    // Loads the system trust store into this context once; later calls add
-    // nothing, since the same certificates are already trusted.
+    // The system trust store is part of every context from its building on;
+    // this only builds the context, so later calls add nothing.
     OpenSSLContext& loadSystemCertificates();
 
     bool getVerifyPeer() const { return verifyPeer_; }
@@ -51,12 +57,15 @@ public:
     const std::string& getCipherList() const { return cipherList_; }
 
 private:
-    void initializeDefaults();
+    // The OpenSSL context, built with the defaults on the first call; a failed
+    // build throws and leaves the next call to try again.
+    ssl_ctx_st* context() const;
+    void initializeDefaults() const;
 
-    ssl_ctx_st* ctx_ = nullptr;
+    mutable std::once_flag built_;
+    mutable ssl_ctx_st* ctx_ = nullptr;
     bool verifyPeer_ = true;
     bool verifyHost_ = true;
-    bool systemCertificatesLoaded_ = false;
     std::string certificateFile_;
     std::string privateKeyFile_;
     std::string caBundleFile_;

@@ -111,6 +111,63 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectedCertificate{"Expired", [] { return certificates().expired(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The default context's trust, found lazily: through the default certificate
+// file (parsed only when nothing else completes the chain) or the hashed
+// directory, with the host name still checked.
+struct TrustCase {
+    const char* name;
+    CertificateFiles (*served)();
+    std::string (*certificateFile)();
+    std::string (*certificateDirectory)();
+    const char* refusal;  // nullptr: accepted
+};
+
+void PrintTo(const TrustCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+std::string missingPath() {
+    return certificates().directory() + "/missing";
+}
+
+class TlsClientSystemTrust : public ::testing::TestWithParam<TrustCase> {};
+
+TEST_P(TlsClientSystemTrust, IsTheDefaultFileAndDirectory) {
+    const auto& testCase = GetParam();
+    const zorvik::testing::ScopedTrustStore trust(testCase.certificateFile(), testCase.certificateDirectory());
+    TlsLoopbackServer server(serving(testCase.served()));
+    server.http().enqueue(Reply{okResponse("trusted")});
+
+    const auto response = get(*clientWith(OpenSSLContext::createDefault()), server.url());
+
+    if (testCase.refusal == nullptr) {
+        EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+        return;
+    }
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_THAT(response.statusMessage, StartsWith("SSL handshake failed: "));
+    EXPECT_THAT(response.statusMessage, HasSubstr(testCase.refusal));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TlsClientSystemTrust,
+    ::testing::Values(
+        TrustCase{"FileOnly", [] { return certificates().localhost(); }, [] { return certificates().caFile(); },
+                  missingPath, nullptr},
+        TrustCase{"DirectoryOnly", [] { return certificates().localhost(); }, missingPath,
+                  [] { return certificates().caDirectory(); }, nullptr},
+        // The directory's copy of the CA has expired; the file's copy is current.
+        TrustCase{"FileBehindAnExpiredDirectoryCopy", [] { return certificates().localhost(); },
+                  [] { return certificates().caFile(); }, [] { return certificates().expiredCaDirectory(); },
+                  nullptr},
+        TrustCase{"Neither", [] { return certificates().localhost(); }, missingPath, missingPath,
+                  "certificate verify failed"},
+        TrustCase{"NameMismatchThroughTheFile", [] { return certificates().otherName(); },
+                  [] { return certificates().caFile(); }, missingPath, "certificate verify failed"},
+        TrustCase{"NameMismatchThroughTheDirectory", [] { return certificates().otherName(); }, missingPath,
+                  [] { return certificates().caDirectory(); }, "certificate verify failed"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TlsClientConnection, KeepsOneHandshakeForThreeRequests) {
     TlsLoopbackServer server;
     for (const char* body : {"one", "two", "three"}) {

@@ -116,18 +116,21 @@ std::string makeTemporaryDirectory() {
 class Authority {
 public:
     explicit Authority(const std::string& directory)
-        : key_(generateKey()),
-          certificate_(startCertificate("Zorvik Test CA", key_.get(), 1, {-kOneDay, 30 * kOneDay})) {
-        X509* self = certificate_.get();
-        if (X509_set_issuer_name(self, X509_get_subject_name(self)) != 1) {
-            fail("CA issuer");
-        }
-        addExtension(self, self, NID_basic_constraints, "critical,CA:TRUE");
-        addExtension(self, self, NID_key_usage, "critical,keyCertSign,cRLSign");
-        addExtension(self, self, NID_subject_key_identifier, "hash");
-        sign(self, key_.get());
+        : key_(generateKey()), certificate_(selfSigned(1, {-kOneDay, 30 * kOneDay})) {
         file_ = directory + "/ca.pem";
-        writeCertificate(file_, self);
+        writeCertificate(file_, certificate_.get());
+    }
+
+    // Writes the authority, or a copy of it (same name and key) valid for
+    // another period, to a directory under its subject hash, as a hashed
+    // certificate directory holds it. Returns the directory.
+    std::string writeHashed(const std::string& directory, long serial, Validity validity) const {
+        std::filesystem::create_directories(directory);
+        const CertificatePtr copy = selfSigned(serial, validity);
+        char name[16];
+        std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(copy.get()));
+        writeCertificate(directory + "/" + name, copy.get());
+        return directory;
     }
 
     const std::string& file() const { return file_; }
@@ -155,6 +158,19 @@ public:
     }
 
 private:
+    CertificatePtr selfSigned(long serial, Validity validity) const {
+        CertificatePtr certificate = startCertificate("Zorvik Test CA", key_.get(), serial, validity);
+        X509* self = certificate.get();
+        if (X509_set_issuer_name(self, X509_get_subject_name(self)) != 1) {
+            fail("CA issuer");
+        }
+        addExtension(self, self, NID_basic_constraints, "critical,CA:TRUE");
+        addExtension(self, self, NID_key_usage, "critical,keyCertSign,cRLSign");
+        addExtension(self, self, NID_subject_key_identifier, "hash");
+        sign(self, key_.get());
+        return certificate;
+    }
+
     KeyPtr key_;
     CertificatePtr certificate_;
     std::string file_;
@@ -173,6 +189,8 @@ TestCertificates::TestCertificates() : directory_(makeTemporaryDirectory()) {
                                      current);
         expired_ = authority.issue(directory_, "expired", "localhost",
                                    "DNS:localhost,IP:127.0.0.1", 4, {-3 * kOneDay, -kOneDay});
+        caDirectory_ = authority.writeHashed(directory_ + "/hashed", 1, current);
+        expiredCaDirectory_ = authority.writeHashed(directory_ + "/hashed-expired", 5, {-3 * kOneDay, -kOneDay});
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);

@@ -27,6 +27,10 @@ public:
     const std::string& directory() const { return directory_; }
     // PEM file holding the CA certificate (the bundle a client should trust).
     const std::string& caFile() const { return caFile_; }
+    // A hashed certificate directory (OpenSSL's subject-hash names) holding the CA.
+    const std::string& caDirectory() const { return caDirectory_; }
+    // A hashed directory holding an expired copy of the CA: same name and key.
+    const std::string& expiredCaDirectory() const { return expiredCaDirectory_; }
     // Valid now, names "localhost" and 127.0.0.1.
     const CertificateFiles& localhost() const { return localhost_; }
     // Valid now, names only "other.example".
@@ -37,6 +41,8 @@ public:
 private:
     std::string directory_;
     std::string caFile_;
+    std::string caDirectory_;
+    std::string expiredCaDirectory_;
     CertificateFiles localhost_;
     CertificateFiles otherName_;
     CertificateFiles expired_;

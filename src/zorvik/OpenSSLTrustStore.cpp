@@ -1,0 +1,164 @@
+#include "zorvik/OpenSSLTrustStore.hpp"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zorvik::detail {
+namespace {
+
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> identify(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+// As OpenSSL loads a CA file: every certificate and CRL of a PEM file; a file
+// that holds none has not loaded. The empty password keeps an encrypted key
+// in the file from prompting on the terminal.
+bool loadCertificateFile(X509_STORE* store, const std::string& path) {
+    BIO* in = BIO_new_file(path.c_str(), "r");
+    if (in == nullptr) {
+        return false;
+    }
+    STACK_OF(X509_INFO)* entries = PEM_X509_INFO_read_bio(in, nullptr, nullptr, const_cast<char*>(""));
+    BIO_free(in);
+    if (entries == nullptr) {
+        return false;
+    }
+    int count = 0;
+    for (int i = 0; i < sk_X509_INFO_num(entries); ++i) {
+        const X509_INFO* entry = sk_X509_INFO_value(entries, i);
+        count += entry->x509 != nullptr && X509_STORE_add_cert(store, entry->x509) == 1;
+        count += entry->crl != nullptr && X509_STORE_add_crl(store, entry->crl) == 1;
+    }
+    sk_X509_INFO_pop_free(entries, X509_INFO_free);
+    return count > 0;
+}
+
+// The files of the trust whose parsing waits for the first chain that needs them.
+class DeferredFiles {
+public:
+    DeferredFiles(std::string defaultFile, std::span<const char* const> bundles)
+        : defaultFile_(std::move(defaultFile)), bundles_(bundles.begin(), bundles.end()) {}
+
+    bool loaded() const { return loaded_.load(std::memory_order_acquire); }
+
+    void loadInto(X509_STORE* store) {
+        std::call_once(once_, [&] {
+            ERR_set_mark();
+            const auto defaultIdentity = identify(defaultFile_);
+            const bool defaultLoaded = loadCertificateFile(store, defaultFile_);
+            for (const std::string& bundle : bundles_) {
+                // The system bundle usually is the default file itself: the
+                // same bytes load the same way, so they are not parsed twice.
+                const auto identity = identify(bundle);
+                const bool same = identity && identity == defaultIdentity;
+                if (same ? defaultLoaded : loadCertificateFile(store, bundle)) {
+                    break;
+                }
+            }
+            ERR_pop_to_mark();
+            loaded_.store(true, std::memory_order_release);
+        });
+    }
+
+private:
+    std::string defaultFile_;
+    std::vector<std::string> bundles_;
+    std::once_flag once_;
+    std::atomic<bool> loaded_{false};
+};
+
+void freeDeferredFiles(void*, void* files, CRYPTO_EX_DATA*, int, long, void*) {
+    delete static_cast<DeferredFiles*>(files);
+}
+
+int deferredFilesIndex() {
+    static const int index = X509_STORE_get_ex_new_index(0, nullptr, nullptr, nullptr, freeDeferredFiles);
+    return index;
+}
+
+DeferredFiles* deferredFiles(X509_STORE_CTX* context) {
+    return static_cast<DeferredFiles*>(X509_STORE_get_ex_data(X509_STORE_CTX_get0_store(context), deferredFilesIndex()));
+}
+
+bool isCurrent(X509_STORE_CTX* context, X509* certificate) {
+    return X509_cmp_timeframe(X509_STORE_CTX_get0_param(context), X509_get0_notBefore(certificate),
+                              X509_get0_notAfter(certificate)) == 0;
+}
+
+// The store's own issuer search (cached certificates, then the directory and
+// store lookups); when that yields no usable issuer, the files are loaded and
+// the search runs again over everything.
+int getIssuer(X509** issuer, X509_STORE_CTX* context, X509* certificate) {
+    DeferredFiles* files = deferredFiles(context);
+    const bool complete = files == nullptr || files->loaded();
+    const int found = X509_STORE_CTX_get1_issuer(issuer, context, certificate);
+    if (complete || (found == 1 && isCurrent(context, *issuer))) {
+        return found;
+    }
+    files->loadInto(X509_STORE_CTX_get0_store(context));
+    if (found == 1) {
+        X509_free(*issuer);
+        *issuer = nullptr;
+    }
+    return X509_STORE_CTX_get1_issuer(issuer, context, certificate);
+}
+
+// Asked for every trusted certificate of a name (partial chains, DANE): only
+// the whole store answers that.
+STACK_OF(X509) * lookupCertificates(X509_STORE_CTX* context, const X509_NAME* name) {
+    if (DeferredFiles* files = deferredFiles(context)) {
+        files->loadInto(X509_STORE_CTX_get0_store(context));
+    }
+    return X509_STORE_CTX_get1_certs(context, name);
+}
+
+std::string defaultCertificateFile() {
+    const char* file = ::secure_getenv(X509_get_default_cert_file_env());
+    return file != nullptr ? file : X509_get_default_cert_file();
+}
+
+}  // namespace
+
+bool installSystemTrust(SSL_CTX* context, std::span<const char* const> bundleFiles) {
+    X509_STORE* store = SSL_CTX_get_cert_store(context);
+    auto files = std::make_unique<DeferredFiles>(defaultCertificateFile(), bundleFiles);
+    if (X509_STORE_set_ex_data(store, deferredFilesIndex(), files.get()) == 1) {
+        files.release();
+        X509_STORE_set_get_issuer(store, getIssuer);
+        X509_STORE_set_lookup_certs(store, lookupCertificates);
+    } else {
+        files->loadInto(store);
+    }
+    X509_LOOKUP* directory = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir());
+    X509_LOOKUP* uriStore = X509_STORE_add_lookup(store, X509_LOOKUP_store());
+    if (directory != nullptr) {
+        X509_LOOKUP_add_dir(directory, nullptr, X509_FILETYPE_DEFAULT);
+    }
+    if (uriStore != nullptr) {
+        X509_LOOKUP_add_store(uriStore, nullptr);
+    }
+    ERR_clear_error();
+    return directory != nullptr && uriStore != nullptr;
+}
+
+}  // namespace zorvik::detail

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <span>
+
+struct ssl_ctx_st;
+
+namespace zorvik::detail {
+
+// Gives a client context the system's trust: OpenSSL's default verify paths
+// (certificate file, hashed directory, store) and the first of the bundle
+// files that loads. The trust is the same as loading all of it up front, but
+// the files are parsed only when a chain cannot be completed from the
+// directory and store, once per context: parsing a system bundle costs tens
+// of milliseconds, looking up one hashed certificate well under one.
+// Returns false when the default paths could not be installed.
+bool installSystemTrust(ssl_ctx_st* context, std::span<const char* const> bundleFiles);
+
+}  // namespace zorvik::detail
