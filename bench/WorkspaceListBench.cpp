@@ -1,0 +1,201 @@
+// `quil workspace list` as a whole process beside curl fetching the same
+// resource from the same loopback server, over HTTP and over HTTPS with the
+// same trust on both sides: the system store plus a test CA, added the way a
+// system-wide CA is (to a copy of the bundle and, hashed, to a directory).
+// Runs alternate (quil, curl, quil, ...) so that drift of a shared machine
+// hits both; the medians and their ratio are printed.
+//
+//   workspace_list_bench [RUNS]      (default 21)
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "support/net/TestCertificates.hpp"
+#include "support/net/TlsLoopbackServer.hpp"
+
+#include <openssl/x509.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::net::LoopbackServer;
+using testsupport::net::Reply;
+
+const std::string kToken = "bench-token";
+const std::string kWorkspaces =
+    R"([{"id":"ws-1","name":"Platform","slug":"platform","personal":false,"role":"OWNER"},)"
+    R"({"id":"ws-22","name":"Dana's space","slug":"dana","personal":true,"role":"MEMBER"}])";
+
+struct Run {
+    double milliseconds = 0;
+    long peakKilobytes = 0;
+};
+
+// One whole process, its output discarded; throws unless it exits with 0.
+Run runProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& variable : environment) {
+        envp.push_back(const_cast<char*>(variable.c_str()));
+    }
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        throw std::runtime_error("cannot start " + arguments[0]);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(arguments[0] + " failed (status " + std::to_string(status) + ")");
+    }
+    return Run{elapsed.count(), usage.ru_maxrss};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The system trust plus the test CA, in a bundle and in a hashed directory
+// searched before the system's.
+struct Trust {
+    std::string bundle;
+    std::string directories;
+};
+
+Trust addTestAuthority(const fs::path& root, const testsupport::net::TestCertificates& certificates) {
+    const fs::path bundle = root / "ca-bundle.crt";
+    writeFile(bundle, readFile(X509_get_default_cert_file()) + readFile(certificates.caFile()));
+    return Trust{bundle.string(), certificates.caDirectory() + ":" + X509_get_default_cert_dir()};
+}
+
+struct Scenario {
+    std::string name;
+    std::vector<std::string> quil;
+    std::vector<std::string> curl;
+    std::vector<std::string> environment;
+};
+
+void signIn(const fs::path& home, const std::string& serverUrl) {
+    const fs::path config = home / ".config" / "quil";
+    writeFile(config / "profiles.json", R"({"activeProfile":"default","profiles":[{"name":"default","serverUrl":")" +
+                                            serverUrl + R"(","workspaceId":null}]})");
+    writeFile(config / "credentials.json", R"({"default":")" + kToken + R"("})");
+}
+
+Scenario workspaceList(const std::string& name, const fs::path& home, const std::string& serverUrl,
+                       const Trust& trust) {
+    signIn(home, serverUrl);
+    Scenario scenario{name,
+                      {QUIL_BINARY, "workspace", "list"},
+                      {"curl", "-sS", "-o", "/dev/null", "--cacert", trust.bundle, "--capath", trust.directories,
+                       "-H", "Accept: application/json", "-H", "Authorization: Bearer " + kToken, "-H",
+                       "quarlino-token: " + kToken, serverUrl + "/api/workspaces"},
+                      {"HOME=" + home.string(), "PATH=/usr/bin:/bin", "LANG=C", "QUARLINO_ALLOW_INSECURE_HTTP=true",
+                       "SSL_CERT_FILE=" + trust.bundle, "SSL_CERT_DIR=" + trust.directories}};
+    return scenario;
+}
+
+double mebibytes(long kilobytes) {
+    return static_cast<double>(kilobytes) / 1024.0;
+}
+
+void measure(const Scenario& scenario, int runs) {
+    runProcess(scenario.quil, scenario.environment);  // warm-up, and a check that both succeed
+    runProcess(scenario.curl, scenario.environment);
+    std::vector<double> quil;
+    std::vector<double> curl;
+    std::vector<double> ratios;
+    long quilPeak = 0;
+    long curlPeak = 0;
+    for (int i = 0; i < runs; ++i) {
+        const Run a = runProcess(scenario.quil, scenario.environment);
+        const Run b = runProcess(scenario.curl, scenario.environment);
+        quil.push_back(a.milliseconds);
+        curl.push_back(b.milliseconds);
+        ratios.push_back(a.milliseconds / b.milliseconds);
+        quilPeak = std::max(quilPeak, a.peakKilobytes);
+        curlPeak = std::max(curlPeak, b.peakKilobytes);
+    }
+    std::printf("%-6s %9.2f %9.2f %7.2f %7.2f %9.1f %9.1f\n", scenario.name.c_str(), median(quil), median(curl),
+                median(quil) / median(curl), median(ratios), mebibytes(quilPeak), mebibytes(curlPeak));
+}
+
+bool haveCurl() {
+    return std::system("curl --version >/dev/null 2>&1") == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+    if (!haveCurl()) {
+        std::cout << "workspace_list_bench: curl is not installed (apt-get install -y curl); skipped\n";
+        return 0;
+    }
+    const fs::path root = fs::temp_directory_path() / ("quil-bench-" + std::to_string(::getpid()));
+    int exitCode = 0;
+    try {
+        const Trust trust = addTestAuthority(root, testsupport::net::TestCertificates::shared());
+        const std::string reply = testsupport::net::okResponse(kWorkspaces, {{"Content-Type", "application/json"}});
+        const auto answer = [reply](const std::string&) { return Reply{reply}; };
+        LoopbackServer plain;
+        plain.setHandler(answer);
+        testsupport::net::TlsLoopbackServer secure;
+        secure.http().setHandler(answer);
+
+        std::printf("quil workspace list beside curl, whole processes, %d alternating runs each\n", runs);
+        std::printf("%-6s %9s %9s %7s %7s %9s %9s\n", "", "quil ms", "curl ms", "ratio", "pairs", "quil MiB",
+                    "curl MiB");
+        measure(workspaceList("http", root / "http", plain.url(""), trust), runs);
+        measure(workspaceList("https", root / "https", secure.url(""), trust), runs);
+        std::printf("ms: median wall time; ratio: quil median / curl median; pairs: median of quil/curl per pair;\n"
+                    "MiB: largest peak resident set of any run\n");
+    } catch (const std::exception& error) {
+        std::cerr << "workspace_list_bench: " << error.what() << '\n';
+        exitCode = 1;
+    }
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return exitCode;
+}
