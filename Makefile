@@ -14,7 +14,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# run and demo build only the programs they start; the test suites take minutes.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target quil
 	@$(BUILD)/quil $(ARGS)
 
 test: build
@@ -28,7 +30,8 @@ test-tsan:
 	@cmake --build build-tsan -j $(JOBS) --target zorvik_tests
 	@ctest --test-dir build-tsan -j $(JOBS) -L zorvik --output-on-failure
 
-demo: build
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target quil fake_platform
 	@scripts/demo.sh $(BUILD)
 
 bench:
