@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +82,105 @@ Run runProcess(const std::vector<std::string>& arguments, const std::vector<std:
     return Run{elapsed.count(), usage.ru_maxrss};
 }
 
+bool readAll(int fd, void* data, std::size_t size) {
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, bytes, size);
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size) == static_cast<ssize_t>(size);
+}
+
+// Starts the measured processes from a small process forked before the
+// certificates and servers exist: the peak resident set the kernel reports
+// for a process includes that of the process it was started from.
+class Launcher {
+public:
+    Launcher() {
+        int sockets[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+            throw std::runtime_error("cannot create the launcher's socket");
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(sockets[0]);
+            serve(sockets[1]);
+            ::_exit(0);
+        }
+        ::close(sockets[1]);
+        fd_ = sockets[0];
+    }
+    ~Launcher() {
+        ::close(fd_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // Arguments, then environment, each string ended by a NUL.
+    Run run(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+        std::string message = std::to_string(arguments.size()) + '\0';
+        for (const auto& word : arguments) {
+            message += word + '\0';
+        }
+        for (const auto& word : environment) {
+            message += word + '\0';
+        }
+        const std::size_t size = message.size();
+        Answer answer;
+        if (!writeAll(fd_, &size, sizeof size) || !writeAll(fd_, message.data(), size) ||
+            !readAll(fd_, &answer, sizeof answer)) {
+            throw std::runtime_error("the launcher has gone");
+        }
+        if (!answer.succeeded) {
+            throw std::runtime_error(arguments[0] + " failed");
+        }
+        return answer.run;
+    }
+
+private:
+    struct Answer {
+        bool succeeded;
+        Run run;
+    };
+
+    static void serve(int fd) {
+        std::size_t size = 0;
+        while (readAll(fd, &size, sizeof size)) {
+            std::string message(size, '\0');
+            if (!readAll(fd, message.data(), size)) {
+                return;
+            }
+            std::vector<std::string> words;
+            for (std::size_t start = 0; start < size;) {
+                const std::size_t end = message.find('\0', start);
+                words.push_back(message.substr(start, end - start));
+                start = end + 1;
+            }
+            const auto count = static_cast<std::ptrdiff_t>(std::stoul(words[0]));
+            Answer answer{true, {}};
+            try {
+                answer.run = runProcess({words.begin() + 1, words.begin() + 1 + count},
+                                        {words.begin() + 1 + count, words.end()});
+            } catch (const std::exception&) {
+                answer.succeeded = false;
+            }
+            writeAll(fd, &answer, sizeof answer);
+        }
+    }
+
+    pid_t pid_ = -1;
+    int fd_ = -1;
+};
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -140,17 +240,17 @@ double mebibytes(long kilobytes) {
     return static_cast<double>(kilobytes) / 1024.0;
 }
 
-void measure(const Scenario& scenario, int runs) {
-    runProcess(scenario.quil, scenario.environment);  // warm-up, and a check that both succeed
-    runProcess(scenario.curl, scenario.environment);
+void measure(Launcher& launcher, const Scenario& scenario, int runs) {
+    launcher.run(scenario.quil, scenario.environment);  // warm-up, and a check that both succeed
+    launcher.run(scenario.curl, scenario.environment);
     std::vector<double> quil;
     std::vector<double> curl;
     std::vector<double> ratios;
     long quilPeak = 0;
     long curlPeak = 0;
     for (int i = 0; i < runs; ++i) {
-        const Run a = runProcess(scenario.quil, scenario.environment);
-        const Run b = runProcess(scenario.curl, scenario.environment);
+        const Run a = launcher.run(scenario.quil, scenario.environment);
+        const Run b = launcher.run(scenario.curl, scenario.environment);
         quil.push_back(a.milliseconds);
         curl.push_back(b.milliseconds);
         ratios.push_back(a.milliseconds / b.milliseconds);
@@ -173,6 +273,7 @@ int main(int argc, char** argv) {
         std::cout << "workspace_list_bench: curl is not installed (apt-get install -y curl); skipped\n";
         return 0;
     }
+    Launcher launcher;
     const fs::path root = fs::temp_directory_path() / ("quil-bench-" + std::to_string(::getpid()));
     int exitCode = 0;
     try {
@@ -187,8 +288,8 @@ int main(int argc, char** argv) {
         std::printf("quil workspace list beside curl, whole processes, %d alternating runs each\n", runs);
         std::printf("%-6s %9s %9s %7s %7s %9s %9s\n", "", "quil ms", "curl ms", "ratio", "pairs", "quil MiB",
                     "curl MiB");
-        measure(workspaceList("http", root / "http", plain.url(""), trust), runs);
-        measure(workspaceList("https", root / "https", secure.url(""), trust), runs);
+        measure(launcher, workspaceList("http", root / "http", plain.url(""), trust), runs);
+        measure(launcher, workspaceList("https", root / "https", secure.url(""), trust), runs);
         std::printf("ms: median wall time; ratio: quil median / curl median; pairs: median of quil/curl per pair;\n"
                     "MiB: largest peak resident set of any run\n");
     } catch (const std::exception& error) {
