@@ -61,4 +61,10 @@ std::future<HttpResponse> ZorvikInstance::flyAsync(const HttpRequest& request) {
     return HttpClient::flyAsync(ensureHttpClient(), request);
 }
 
+std::unique_ptr<AsyncSession> ZorvikInstance::openAsyncSession(AsyncSessionConfig config) {
+    IoBackend chosen = config.backend;
+    std::shared_ptr<HttpClient> client = HttpClient::create(*config_, config.backend, chosen);
+    return std::make_unique<AsyncSession>(std::move(client), std::move(config), chosen);
+}
+
 }  // namespace zorvik

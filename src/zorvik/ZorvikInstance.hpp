@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zorvik/AsyncSession.hpp"
 #include "zorvik/HttpClient.hpp"
 #include "zorvik/HttpRequest.hpp"
 #include "zorvik/HttpResponse.hpp"
@@ -74,6 +75,10 @@ public:
 
     HttpResponse fly(const HttpRequest& request);
     std::future<HttpResponse> flyAsync(const HttpRequest& request);
+
+    // A session on a client of its own, with the back end the configuration
+    // asks for; the instance's own client is neither made nor used.
+    std::unique_ptr<AsyncSession> openAsyncSession(AsyncSessionConfig config);
 
 private:
     HttpRequestBuilder builder(HttpMethod method, const std::string& url);

@@ -1,0 +1,309 @@
+// Sessions over the real epoll client against loopback servers: limits as
+// the server sees them, cancellation, queue time-outs, byte limits and the
+// ways a session ends with requests still under way.
+#include "AsyncSessionTestSupport.hpp"
+#include "ClientTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "zorvik/ZorvikInstance.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <thread>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+using testsupport::net::okResponse;
+using testsupport::net::Reply;
+using testsupport::net::requestLine;
+
+using namespace std::chrono_literals;
+
+// Holds the server's answers until opened; opens itself when destroyed, so
+// declare it after the server it holds up.
+class Gate {
+public:
+    ~Gate() { open(); }
+    void open() {
+        std::call_once(opened_, [this] { promise_.set_value(); });
+    }
+    // Each waiter keeps a copy, which stays valid after the gate is gone.
+    std::shared_future<void> opened() const { return future_; }
+
+private:
+    std::promise<void> promise_;
+    std::shared_future<void> future_ = promise_.get_future().share();
+    std::once_flag opened_;
+};
+
+// Requests to paths starting with "/held" wait for the gate; others are answered at once.
+void answerAfterGate(LoopbackServer& server, const Gate& gate, const std::string& body = "ok") {
+    server.setHandler([opened = gate.opened(), body](const std::string& request) {
+        if (requestLine(request).find(" /held") != std::string::npos) {
+            opened.wait();
+        }
+        return Reply{okResponse(body)};
+    });
+}
+
+class SessionOverLoopback : public ::testing::Test {
+protected:
+    ZorvikInstance instance{quietConfig()};
+    LoopbackServer server;
+
+    std::unique_ptr<AsyncSession> open(const std::function<void(AsyncSessionConfig&)>& change = {}) {
+        auto config = roomyConfig();
+        if (change) {
+            change(config);
+        }
+        return instance.openAsyncSession(config);
+    }
+
+    RequestId submit(AsyncSession& session, const std::string& path, int timeoutMs = 10000) {
+        const auto result = session.submit(sessionRequest(server.url(path), timeoutMs));
+        EXPECT_EQ(result.status, SubmitStatus::Accepted) << result.message;
+        return result.id;
+    }
+};
+
+const auto kOneConnection = [](AsyncSessionConfig& c) { c.maxConnections = c.maxConnectionsPerOrigin = 1; };
+
+// Requests in progress at once, as the servers see them.
+class Concurrency {
+public:
+    void enter() {
+        const std::lock_guard lock(mutex_);
+        peak_ = std::max(peak_, ++now_);
+    }
+    void leave() {
+        const std::lock_guard lock(mutex_);
+        --now_;
+    }
+    int peak() const {
+        const std::lock_guard lock(mutex_);
+        return peak_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    int now_ = 0;
+    int peak_ = 0;
+};
+
+void answerSlowly(LoopbackServer& server, Concurrency& origin, Concurrency& total) {
+    server.setHandler([&origin, &total](const std::string&) {
+        origin.enter();
+        total.enter();
+        std::this_thread::sleep_for(100ms);
+        origin.leave();
+        total.leave();
+        return Reply{okResponse("ok")};
+    });
+}
+
+TEST_F(SessionOverLoopback, ConnectionLimitsHoldAtTheServers) {
+    LoopbackServer other;
+    Concurrency first;
+    Concurrency second;
+    Concurrency total;
+    answerSlowly(server, first, total);
+    answerSlowly(other, second, total);
+    auto session = open([](auto& c) {
+        c.maxConnections = 3;
+        c.maxConnectionsPerOrigin = 2;
+    });
+    for (int i = 0; i < 6; ++i) {
+        submit(*session, "/a");
+        ASSERT_EQ(session->submit(sessionRequest(other.url("/b"))).status, SubmitStatus::Accepted);
+    }
+
+    const auto all = completionsOf(*session, 12);
+
+    EXPECT_TRUE(std::all_of(all.begin(), all.end(), [](const auto& c) { return statusOf(c) == 200; }));
+    EXPECT_EQ(first.peak(), 2);
+    EXPECT_EQ(second.peak(), 2);
+    EXPECT_EQ(total.peak(), 3);
+}
+
+TEST_F(SessionOverLoopback, CancelEndsQueuedAndInFlightRequestsOnce) {
+    Gate gate;
+    answerAfterGate(server, gate);
+    auto session = open(kOneConnection);
+    const auto inFlight = submit(*session, "/held");
+    ASSERT_TRUE(server.waitForRequests(1));
+    const auto queued = submit(*session, "/queued");
+
+    EXPECT_TRUE(session->cancel(queued));
+    EXPECT_FALSE(session->cancel(queued));
+    EXPECT_TRUE(session->cancel(inFlight));
+    gate.open();
+    // Starts only once the cancelled request's answer has freed the connection slot.
+    const auto later = submit(*session, "/later");
+
+    const auto all = completionsOf(*session, 3);
+    EXPECT_EQ(all[0].id, queued);
+    EXPECT_EQ(all[1].id, inFlight);
+    for (const auto& cancelled : {all[0], all[1]}) {
+        ASSERT_NE(errorOf(cancelled), nullptr);
+        EXPECT_EQ(errorOf(cancelled)->code, HttpErrorCode::Cancelled);
+        EXPECT_EQ(errorOf(cancelled)->message, "Request cancelled");
+    }
+    EXPECT_EQ(all[2].id, later);
+    EXPECT_EQ(statusOf(all[2]), 200);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2U);
+    EXPECT_EQ(requestLine(requests[1]), "GET /later HTTP/1.1");
+}
+
+TEST_F(SessionOverLoopback, RequestWhoseTimeRunsOutInTheQueueNeverReachesTheServer) {
+    Gate gate;
+    answerAfterGate(server, gate);
+    auto session = open(kOneConnection);
+    const auto first = submit(*session, "/held");
+    ASSERT_TRUE(server.waitForRequests(1));
+    const auto late = submit(*session, "/late", 50);
+    std::this_thread::sleep_for(100ms);
+    gate.open();
+
+    const auto all = completionsOf(*session, 2);
+
+    EXPECT_EQ(all[0].id, first);
+    EXPECT_EQ(statusOf(all[0]), 200);
+    EXPECT_EQ(all[1].id, late);
+    ASSERT_NE(errorOf(all[1]), nullptr);
+    EXPECT_EQ(errorOf(all[1])->code, HttpErrorCode::Timeout);
+    EXPECT_EQ(errorOf(all[1])->message, "Request timeout expired in the session queue");
+    EXPECT_GE(all[1].queueWaitMicros, 50ms);
+    EXPECT_EQ(server.requests().size(), 1U);
+}
+
+TEST_F(SessionOverLoopback, ResponseOverTheRequestLimitIsTooLarge) {
+    server.setHandler([](const std::string& request) {
+        return Reply{okResponse(std::string(requestLine(request).find("/big") != std::string::npos ? 200 : 20, 'x'))};
+    });
+    auto session = open([](auto& c) { c.maxResponseBytes = 100; });
+    const auto small = submit(*session, "/small");
+    const auto big = submit(*session, "/big");
+
+    auto all = completionsOf(*session, 2);
+    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+
+    EXPECT_EQ(all[0].id, small);
+    EXPECT_EQ(all[0].responseBytes, 20U);
+    EXPECT_EQ(all[1].id, big);
+    ASSERT_NE(errorOf(all[1]), nullptr);
+    EXPECT_EQ(errorOf(all[1])->code, HttpErrorCode::ResponseTooLarge);
+    // The client's own limit, over the bytes it reads, is met first.
+    EXPECT_EQ(errorOf(all[1])->message, "Response exceeds configured body limit");
+    EXPECT_EQ(session->stats().bufferedResponseBytes, 0U);
+}
+
+TEST_F(SessionOverLoopback, EndpointPolicyReachesTheClient) {
+    auto session = open([](auto& c) {
+        c.endpointPolicy = [](std::string_view, std::string_view address) { return address != "127.0.0.1"; };
+    });
+    submit(*session, "/denied");
+
+    const auto denied = nextCompletion(*session);
+
+    ASSERT_NE(errorOf(denied), nullptr);
+    EXPECT_EQ(errorOf(denied)->code, HttpErrorCode::EndpointPolicyDenied);
+    EXPECT_EQ(server.acceptCount(), 0U);
+}
+
+TEST_F(SessionOverLoopback, UncollectedBodiesFillTheSessionBuffer) {
+    server.setHandler([](const std::string&) { return Reply{okResponse(std::string(800, 'x'))}; });
+    auto session = open([](auto& c) {
+        c.maxResponseBytes = 1000;
+        c.maxBufferedResponseBytes = 1500;
+    });
+    submit(*session, "/one");
+    submit(*session, "/two");
+    ASSERT_TRUE(eventually([&] { return session->stats().queuedCompletions == 2; }));
+    EXPECT_EQ(session->stats().bufferedResponseBytes, 800U);
+
+    const auto all = completionsOf(*session, 2);
+
+    EXPECT_EQ(statusOf(all[0]), 200);
+    EXPECT_EQ(all[0].responseBytes, 800U);
+    ASSERT_NE(errorOf(all[1]), nullptr);
+    EXPECT_EQ(errorOf(all[1])->code, HttpErrorCode::ResponseTooLarge);
+    EXPECT_EQ(errorOf(all[1])->message, "Session buffered response byte limit is exhausted");
+    EXPECT_EQ(all[1].responseBytes, 0U);
+    EXPECT_EQ(session->stats().bufferedResponseBytes, 0U);
+}
+
+TEST_F(SessionOverLoopback, DrainWaitsForRequestsInFlight) {
+    Gate gate;
+    answerAfterGate(server, gate);
+    auto session = open();
+    submit(*session, "/held/1");
+    submit(*session, "/held/2");
+    ASSERT_TRUE(server.waitForRequests(2));
+
+    std::thread drain([&] { session->shutdown(ShutdownMode::Drain, 10s); });
+    std::this_thread::sleep_for(50ms);
+    gate.open();
+    drain.join();
+
+    const auto all = completionsOf(*session, 2);
+    EXPECT_EQ(statusOf(all[0]), 200);
+    EXPECT_EQ(statusOf(all[1]), 200);
+    std::vector<HttpCompletion> out(1);
+    EXPECT_EQ(session->wait(out, 10s).status, WaitStatus::Closed);
+    EXPECT_EQ(server.requests().size(), 2U);
+}
+
+class SessionEndingEarly : public SessionOverLoopback, public ::testing::WithParamInterface<ShutdownMode> {};
+
+TEST_P(SessionEndingEarly, AbortsEveryPendingRequestOnce) {
+    server.setHandler([](const std::string&) { return Reply{"", 0ms, true}; });
+    auto session = open([](auto& c) { c.maxConnections = c.maxConnectionsPerOrigin = 2; });
+    std::vector<RequestId> ids;
+    for (int i = 0; i < 3; ++i) {
+        ids.push_back(submit(*session, "/stalled"));
+    }
+    ASSERT_TRUE(server.waitForRequests(2));
+
+    session->shutdown(GetParam(), 50ms);
+
+    const auto all = completionsOf(*session, 3);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(all[i].id, ids[i]);
+        ASSERT_NE(errorOf(all[i]), nullptr);
+        EXPECT_EQ(errorOf(all[i])->code, HttpErrorCode::SessionAborted);
+        EXPECT_EQ(errorOf(all[i])->message, "Asynchronous session aborted");
+    }
+    std::vector<HttpCompletion> out(1);
+    EXPECT_EQ(session->wait(out, 10s).status, WaitStatus::Closed);
+    EXPECT_FALSE(session->cancel(ids[0]));
+    const auto stats = session->stats();
+    EXPECT_EQ(stats.cancelled, 3U);
+    EXPECT_EQ(stats.inFlight, 0U);
+    EXPECT_EQ(stats.outstanding, 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(DrainRunningOutAndAbort, SessionEndingEarly,
+                         ::testing::Values(ShutdownMode::Drain, ShutdownMode::Abort));
+
+TEST_F(SessionOverLoopback, DestructionWithRequestsUnderWayStopsEverything) {
+    Gate gate;
+    answerAfterGate(server, gate);
+    auto session = open([](auto& c) { c.maxConnections = c.maxConnectionsPerOrigin = 2; });
+    for (int i = 0; i < 4; ++i) {
+        submit(*session, "/held");
+    }
+    ASSERT_TRUE(server.waitForRequests(2));
+
+    session.reset();
+    gate.open();
+
+    EXPECT_EQ(server.requests().size(), 2U);
+}
+
+}  // namespace
+}  // namespace zorvik::testing
