@@ -1,4 +1,4 @@
-// Round trips through the epoll client against an in-process loopback server.
+// Round trips through the library's clients against an in-process loopback server.
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
 #include "zorvik/ZorvikInstance.hpp"
@@ -93,6 +93,85 @@ void BM_ConcurrentFlyAsync(benchmark::State& state) {
     state.counters["connections"] = static_cast<double>(server.acceptCount());
 }
 BENCHMARK(BM_ConcurrentFlyAsync)->Arg(64)->UseRealTime();
+
+// The same load through one asynchronous session and through flyAsync on a
+// bare client of the same back end, so that the session layer's cost shows
+// beside it. Arguments: requests in flight, back end (1 epoll, 2 io_uring).
+zorvik::IoBackend backendOf(const benchmark::State& state) {
+    return static_cast<zorvik::IoBackend>(state.range(1));
+}
+
+void reportInFlight(benchmark::State& state, std::size_t batch, const LoopbackServer& server) {
+    state.counters["requests_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * batch), benchmark::Counter::kIsRate);
+    state.counters["connections"] = static_cast<double>(server.acceptCount());
+}
+
+void BM_InFlightThroughSession(benchmark::State& state) {
+    LoopbackServer server;
+    answerSmallBodies(server);
+    const auto batch = static_cast<std::size_t>(state.range(0));
+    zorvik::AsyncSessionConfig config{backendOf(state), batch, batch, batch, batch, batch, 1 << 20, 64 << 20,
+                                      std::chrono::minutes(1), {}};
+    zorvik::ZorvikInstance instance(benchConfig());
+    const auto session = instance.openAsyncSession(config);
+    const zorvik::HttpRequest request(zorvik::HttpMethod::GET, server.url("/small"));
+    std::vector<zorvik::HttpCompletion> out(batch);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < batch; ++i) {
+            if (session->submit(request).status != zorvik::SubmitStatus::Accepted) {
+                state.SkipWithError("request refused");
+            }
+        }
+        for (std::size_t done = 0; done < batch;) {
+            const auto result = session->wait(out, std::chrono::seconds(10));
+            if (result.status != zorvik::WaitStatus::Ready) {
+                state.SkipWithError("completion missing");
+                break;
+            }
+            for (std::size_t i = 0; i < result.count; ++i) {
+                const auto* response = std::get_if<zorvik::HttpResponse>(&out[i].result);
+                if (response == nullptr || response->statusCode != 200) {
+                    state.SkipWithError("request failed");
+                }
+            }
+            done += result.count;
+        }
+    }
+    reportInFlight(state, batch, server);
+}
+BENCHMARK(BM_InFlightThroughSession)
+    ->ArgNames({"in_flight", "backend"})
+    ->Args({64, static_cast<std::int64_t>(zorvik::IoBackend::Epoll)})
+    ->UseRealTime();
+
+void BM_InFlightThroughFlyAsync(benchmark::State& state) {
+    LoopbackServer server;
+    answerSmallBodies(server);
+    const auto batch = static_cast<std::size_t>(state.range(0));
+    zorvik::IoBackend chosen = backendOf(state);
+    const std::shared_ptr<zorvik::HttpClient> client =
+        zorvik::HttpClient::create(*benchConfig(), backendOf(state), chosen);
+    const zorvik::HttpRequest request(zorvik::HttpMethod::GET, server.url("/small"));
+    std::vector<std::future<zorvik::HttpResponse>> futures;
+    futures.reserve(batch);
+    for (auto _ : state) {
+        futures.clear();
+        for (std::size_t i = 0; i < batch; ++i) {
+            futures.push_back(zorvik::HttpClient::flyAsync(client, request));
+        }
+        for (auto& future : futures) {
+            if (future.get().statusCode != 200) {
+                state.SkipWithError("request failed");
+            }
+        }
+    }
+    reportInFlight(state, batch, server);
+}
+BENCHMARK(BM_InFlightThroughFlyAsync)
+    ->ArgNames({"in_flight", "backend"})
+    ->Args({64, static_cast<std::int64_t>(zorvik::IoBackend::Epoll)})
+    ->UseRealTime();
 
 }  // namespace
 
