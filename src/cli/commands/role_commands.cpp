@@ -49,8 +49,10 @@ void validateRole(const model::AuthorizationCatalog& catalog, model::Authorizati
         validateResourceType(catalog, scopeType);
     }
     for (const std::string& permission : definition.permissions) {
-        const bool known = std::any_of(catalog.permissions.begin(), catalog.permissions.end(),
-                                       [&](const model::PermissionMetadata& entry) { return entry.code == permission; });
+        const auto& codes = catalog.permissions;
+        const bool known = std::any_of(codes.begin(), codes.end(), [&](const model::PermissionMetadata& entry) {
+            return entry.code == permission;
+        });
         if (!known) {
             throw std::invalid_argument("unknown authorization permission: " + permission);
         }

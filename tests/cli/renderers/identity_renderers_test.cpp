@@ -1,13 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/output_formatter.hpp"
-#include "cli/renderers/rendered.hpp"
 
 namespace quarlino::quil::cli {
 namespace {
+
+using Render = std::function<void(OutputFormatter&, std::string_view rawBody)>;
+
+std::string rendered(const Render& render, bool json, bool quiet, std::string_view rawBody = "{\"raw\":1}") {
+    ParsedCommand command;
+    command.outputFormat = json ? OutputFormat::Json : OutputFormat::Table;
+    if (quiet) {
+        command.flags.insert("quiet");
+    }
+    std::ostringstream out;
+    OutputFormatter formatter(command, out);
+    render(formatter, rawBody);
+    return out.str();
+}
 
 const model::User ada{"u-1", "Ada", "ada@example.com", "ada"};
 const model::Workspace main{"w-1", "Main", "main", false, "OWNER"};
