@@ -120,8 +120,11 @@ inline std::vector<HttpCompletion> completionsOf(AsyncSession& session, std::siz
     return all;
 }
 
-inline const HttpError* errorOf(const HttpCompletion& completion) {
-    return std::get_if<HttpError>(&completion.result);
+inline void expectError(const HttpCompletion& completion, HttpErrorCode code, const std::string& message) {
+    const auto* error = std::get_if<HttpError>(&completion.result);
+    ASSERT_NE(error, nullptr) << "a response where an error was expected";
+    EXPECT_EQ(error->code, code);
+    EXPECT_EQ(error->message, message);
 }
 
 inline int statusOf(const HttpCompletion& completion) {
