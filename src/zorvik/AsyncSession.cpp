@@ -190,13 +190,16 @@ SubmitResult AsyncSession::submit(HttpRequest request) {
     } catch (const std::exception& error) {
         const std::lock_guard lock(state.mutex);
         const auto entry = state.pending.find(id);
-        if (entry != state.pending.end()) {
-            detail::countOriginDown(state.originOutstanding, entry->second.origin);
-            state.pending.erase(entry);
-            --state.accepted;
-            --state.inFlight;
-            --state.outstanding;
+        if (entry == state.pending.end()) {
+            // A shutdown in between has already ended it with a completion of
+            // its own, so it stays accepted rather than being counted twice.
+            return SubmitResult{SubmitStatus::Accepted, id, {}};
         }
+        detail::countOriginDown(state.originOutstanding, entry->second.origin);
+        state.pending.erase(entry);
+        --state.accepted;
+        --state.inFlight;
+        --state.outstanding;
         state.changed.notify_all();
         return rejectLocked(state, SubmitStatus::DispatchFailed, error.what());
     }

@@ -148,6 +148,33 @@ INSTANTIATE_TEST_SUITE_P(
                    "Asynchronous session is not accepting requests"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Shuts the session down from inside submit, after the request was accepted
+// and before the dispatcher takes it.
+class ShutdownOnRequestLog : public RecordingLogger {
+public:
+    AsyncSession* session = nullptr;
+    void info(const std::string&) override { session->shutdown(ShutdownMode::Abort, std::chrono::milliseconds(0)); }
+};
+
+TEST(SessionSubmissionRace, RequestEndedByShutdownBeforeDispatchStaysAcceptedWithOneCompletion) {
+    AsyncSession session(std::make_shared<StubClient>(), roomyConfig(), IoBackend::Epoll);
+    auto logger = std::make_shared<ShutdownOnRequestLog>();
+    logger->session = &session;
+    auto request = sessionRequest(kA);
+    request.setLogger(logger);
+    request.logRequest = true;
+
+    const auto result = session.submit(request);
+
+    EXPECT_EQ(result.status, SubmitStatus::Accepted);
+    const auto aborted = nextCompletion(session);
+    EXPECT_EQ(aborted.id, result.id);
+    expectError(aborted, HttpErrorCode::SessionAborted, "Asynchronous session aborted");
+    const auto stats = session.stats();
+    EXPECT_EQ(stats.accepted, 1U);
+    EXPECT_EQ(stats.rejected, 0U);
+}
+
 struct FailureCase {
     std::string statusMessage;
     std::string body;
