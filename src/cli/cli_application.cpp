@@ -120,4 +120,10 @@ std::unique_ptr<CliApplication::ApiContext> CliApplication::api(const config::Cl
     return std::make_unique<ApiContext>(std::move(gateway));
 }
 
+std::unique_ptr<CliApplication::ApiContext> CliApplication::workspaceApi(const ParsedCommand& command) {
+    const application::ClientSession current = session(command, true);
+    requireAuthentication(current.config);
+    return api(current.config);
+}
+
 }  // namespace quarlino::quil::cli

@@ -65,6 +65,11 @@ public:
     // A fresh gateway for the configuration; nothing is shared between calls.
     std::unique_ptr<ApiContext> api(const config::ClientConfig& config);
 
+    // The gateway of a command that works inside the active workspace: the
+    // session must name a workspace and hold a token, and every request
+    // carries both.
+    std::unique_ptr<ApiContext> workspaceApi(const ParsedCommand& command);
+
     int runStatus(const ParsedCommand& command, std::ostream& out, std::ostream& err);
     int runAuth(const ParsedCommand& command, std::istream& in, std::ostream& out, std::ostream& err);
     int runProfile(const ParsedCommand& command, std::istream& in, std::ostream& out, std::ostream& err);

@@ -101,6 +101,15 @@ std::string readJsonObject(std::string_view path, std::istream& in);
 // the user typed or the platform returned must never fail to print.
 std::string compactJson(const nlohmann::json& value);
 
+// Hands a platform answer to a renderer of the formatter, with the raw body
+// that JSON output prints; the command has then succeeded.
+template <typename Value, typename Formatter>
+int renderResponse(Formatter& formatter, void (Formatter::*render)(const Value&, std::string_view),
+                   const model::ApiResponse<Value>& response) {
+    (formatter.*render)(response.value, response.body);
+    return 0;
+}
+
 // The result of a change: the receipt as compact JSON in JSON mode (also when
 // quiet), else the message unless quiet.
 void mutationReceipt(OutputFormatter& formatter, const nlohmann::json& receipt, std::string_view message);

@@ -45,8 +45,8 @@ std::uint64_t tokenLifetime(std::string_view value) {
     return seconds;
 }
 
-int revokeAgent(const ParsedCommand& command, application::port::QuarlinoGateway& gateway,
-                OutputFormatter& formatter, std::istream& in, std::ostream& err) {
+int revokeAgent(const ParsedCommand& command, application::port::QuarlinoGateway& gateway, OutputFormatter& formatter,
+                std::istream& in, std::ostream& err) {
     const auto agent = resolve(gateway.listDeploymentAgents().value, command.operand(0),
                                {&model::DeploymentAgent::id, &model::DeploymentAgent::name}, "deployment agent");
     if (!confirmDestructive(command, in, err, "Revoke deployment agent '" + agent.name + "'?")) {
@@ -62,25 +62,19 @@ int revokeAgent(const ParsedCommand& command, application::port::QuarlinoGateway
 
 int CliApplication::runAgent(const ParsedCommand& command, std::istream& in, std::ostream& out, std::ostream& err) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     switch (command.id) {
-        case agentList: {
-            const auto agents = gateway.listDeploymentAgents();
-            formatter.deploymentAgents(agents.value, agents.body);
-            return 0;
-        }
+        case agentList:
+            return renderResponse(formatter, &OutputFormatter::deploymentAgents, gateway.listDeploymentAgents());
         case agentEnrollmentToken: {
             std::optional<std::uint64_t> lifetime;
             if (const auto expiresIn = command.option("expires-in")) {
                 lifetime = tokenLifetime(*expiresIn);
             }
-            const auto token = gateway.createDeploymentEnrollmentToken(command.operand(0), lifetime);
-            formatter.deploymentEnrollmentToken(token.value, token.body);
-            return 0;
+            return renderResponse(formatter, &OutputFormatter::deploymentEnrollmentToken,
+                                  gateway.createDeploymentEnrollmentToken(command.operand(0), lifetime));
         }
         case agentDelete:
             return revokeAgent(command, gateway, formatter, in, err);

@@ -18,27 +18,16 @@ constexpr std::uint8_t dashboardPipelines = 104;
 
 int CliApplication::runDashboard(const ParsedCommand& command, std::ostream& out) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     switch (command.id) {
-        case dashboardShow: {
-            const auto stats = gateway.dashboardStats();
-            formatter.dashboardStats(stats.value, stats.body);
-            return 0;
-        }
-        case dashboardRecent: {
-            const auto activity = gateway.recentActivity();
-            formatter.recentActivity(activity.value, activity.body);
-            return 0;
-        }
-        case dashboardPipelines: {
-            const auto pipelines = gateway.dashboardPipelineStatuses();
-            formatter.dashboardPipelines(pipelines.value, pipelines.body);
-            return 0;
-        }
+        case dashboardShow:
+            return renderResponse(formatter, &OutputFormatter::dashboardStats, gateway.dashboardStats());
+        case dashboardRecent:
+            return renderResponse(formatter, &OutputFormatter::recentActivity, gateway.recentActivity());
+        case dashboardPipelines:
+            return renderResponse(formatter, &OutputFormatter::dashboardPipelines, gateway.dashboardPipelineStatuses());
         default:
             throw std::logic_error(unsupportedCommandMessage);
     }

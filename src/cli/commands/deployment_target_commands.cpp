@@ -45,8 +45,8 @@ model::DeploymentTargetDefinition createDefinition(const ParsedCommand& command,
 
 // The target as stored, with the fields the command changes replaced: an
 // option left out keeps what the platform holds.
-model::DeploymentTargetDefinition updatedDefinition(const ParsedCommand& command, const model::DeploymentTarget& current,
-                                                    std::istream& in) {
+model::DeploymentTargetDefinition updatedDefinition(const ParsedCommand& command,
+                                                    const model::DeploymentTarget& current, std::istream& in) {
     const bool changes = command.option("agent") || command.option("name") || command.option("reference") ||
                          command.option("kind") || command.option("strategy") || command.option("config") ||
                          command.hasFlag("clear-agent");
@@ -56,9 +56,8 @@ model::DeploymentTargetDefinition updatedDefinition(const ParsedCommand& command
     if (command.option("agent") && command.hasFlag("clear-agent")) {
         throw std::invalid_argument("--agent and --clear-agent cannot be used together");
     }
-    model::DeploymentTargetDefinition definition{current.agentId,      current.name,
-                                                 current.referenceName, current.targetKind,
-                                                 current.updateStrategy, current.configuration};
+    model::DeploymentTargetDefinition definition{current.agentId,    current.name,           current.referenceName,
+                                                 current.targetKind, current.updateStrategy, current.configuration};
     if (const auto agent = command.option("agent")) {
         definition.agentId = std::string(*agent);
     } else if (command.hasFlag("clear-agent")) {
@@ -86,50 +85,40 @@ model::DeploymentTargetDefinition updatedDefinition(const ParsedCommand& command
 
 int CliApplication::runDeploymentTarget(const ParsedCommand& command, std::istream& in, std::ostream& out) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     if (command.id == targetList) {
-        const auto targets = gateway.listDeploymentTargets();
-        formatter.deploymentTargets(targets.value, targets.body);
-        return 0;
+        return renderResponse(formatter, &OutputFormatter::deploymentTargets, gateway.listDeploymentTargets());
     }
     if (command.id == targetCreate) {
-        const auto created = gateway.createDeploymentTarget(createDefinition(command, in));
-        formatter.deploymentTarget(created.value, created.body);
-        return 0;
+        return renderResponse(formatter, &OutputFormatter::deploymentTarget,
+                              gateway.createDeploymentTarget(createDefinition(command, in)));
     }
-    const auto target = resolve(gateway.listDeploymentTargets().value, command.operand(0),
-                                {&model::DeploymentTarget::id, &model::DeploymentTarget::referenceName,
-                                 &model::DeploymentTarget::name},
-                                "deployment target");
+    const auto target =
+        resolve(gateway.listDeploymentTargets().value, command.operand(0),
+                {&model::DeploymentTarget::id, &model::DeploymentTarget::referenceName, &model::DeploymentTarget::name},
+                "deployment target");
     switch (command.id) {
-        case targetShow: {
-            const auto shown = gateway.getDeploymentTarget(target.id);
-            formatter.deploymentTarget(shown.value, shown.body);
-            return 0;
-        }
+        case targetShow:
+            return renderResponse(formatter, &OutputFormatter::deploymentTarget,
+                                  gateway.getDeploymentTarget(target.id));
         case targetUpdate: {
             // Edits merge into the state read just now, and the revision read
             // with it lets the platform refuse a change made in between.
             const model::DeploymentTarget stored = gateway.getDeploymentTarget(target.id).value;
-            const auto updated =
-                gateway.updateDeploymentTarget(stored.id, stored.revision, updatedDefinition(command, stored, in));
-            formatter.deploymentTarget(updated.value, updated.body);
-            return 0;
+            return renderResponse(
+                formatter, &OutputFormatter::deploymentTarget,
+                gateway.updateDeploymentTarget(stored.id, stored.revision, updatedDefinition(command, stored, in)));
         }
         case targetDisable:
             gateway.disableDeploymentTarget(target.id);
             mutationReceipt(formatter, {{"enabled", false}, {"id", target.id}},
                             "Disabled deployment target " + target.name);
             return 0;
-        case targetEnable: {
-            const auto enabled = gateway.enableDeploymentTarget(target.id);
-            formatter.deploymentTarget(enabled.value, enabled.body);
-            return 0;
-        }
+        case targetEnable:
+            return renderResponse(formatter, &OutputFormatter::deploymentTarget,
+                                  gateway.enableDeploymentTarget(target.id));
         default:
             throw std::logic_error("unsupported deployment-target command");
     }

@@ -46,17 +46,14 @@ int runGroupCommand(const GroupCommands<Group>& family, const ParsedCommand& com
                     application::port::QuarlinoGateway& gateway, OutputFormatter& formatter, std::istream& in,
                     std::ostream& err, Set set) {
     const auto render = [&](const model::ApiResponse<Group>& response) {
-        (formatter.*family.render)(response.value, response.body);
-        return 0;
+        return renderResponse(formatter, family.render, response);
     };
     const int offset = command.id - family.firstId;
     if (offset < 0 || offset > 5) {
         throw std::logic_error(std::string(family.unsupported));
     }
     if (offset == 0) {
-        const auto listed = (gateway.*family.list)();
-        (formatter.*family.renderList)(listed.value, listed.body);
-        return 0;
+        return renderResponse(formatter, family.renderList, (gateway.*family.list)());
     }
     if (offset == 2) {
         return render((gateway.*family.create)(command.operand(0), command.option("description").value_or("")));

@@ -32,8 +32,8 @@ std::vector<std::string> registryPermissions(std::string_view value) {
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = value.find(',', start);
-        const std::string_view piece = value.substr(start, comma == std::string_view::npos ? value.size() - start
-                                                                                            : comma - start);
+        const std::string_view piece =
+            value.substr(start, comma == std::string_view::npos ? value.size() - start : comma - start);
         std::string permission = normalizeEnumOption(piece, {"PULL", "PUSH"}, "permissions");
         if (std::find(permissions.begin(), permissions.end(), permission) == permissions.end()) {
             permissions.push_back(std::move(permission));
@@ -71,9 +71,9 @@ int revokeToken(const ParsedCommand& command, application::port::QuarlinoGateway
                 const model::Project& project, OutputFormatter& formatter, std::istream& in, std::ostream& err) {
     // An id does not win over a name: one token's id and another's name is
     // ambiguous.
-    const auto token = resolve(gateway.listRegistryAccessTokens(project.id).value, command.operand(1),
-                               {&model::RegistryAccessToken::id, &model::RegistryAccessToken::name},
-                               "Registry access token");
+    const auto token =
+        resolve(gateway.listRegistryAccessTokens(project.id).value, command.operand(1),
+                {&model::RegistryAccessToken::id, &model::RegistryAccessToken::name}, "Registry access token");
     if (!confirmDestructive(command, in, err, "Revoke Registry token '" + token.name + "'?")) {
         formatter.message("Registry token revocation cancelled");
         return 0;
@@ -85,50 +85,35 @@ int revokeToken(const ParsedCommand& command, application::port::QuarlinoGateway
 
 }  // namespace
 
-int CliApplication::runRegistry(const ParsedCommand& command, std::istream& in, std::ostream& out,
-                                std::ostream& err) {
+int CliApplication::runRegistry(const ParsedCommand& command, std::istream& in, std::ostream& out, std::ostream& err) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
     const model::Project project = resolveProject(gateway, command.operand(0));
 
     switch (command.id) {
-        case registryShow: {
-            const auto registry = gateway.getProjectRegistry(project.id);
-            formatter.projectRegistry(registry.value, registry.body);
-            return 0;
-        }
-        case registryEnable: {
-            const auto registry = gateway.enableProjectRegistry(project.id);
-            formatter.projectRegistry(registry.value, registry.body);
-            return 0;
-        }
+        case registryShow:
+            return renderResponse(formatter, &OutputFormatter::projectRegistry, gateway.getProjectRegistry(project.id));
+        case registryEnable:
+            return renderResponse(formatter, &OutputFormatter::projectRegistry,
+                                  gateway.enableProjectRegistry(project.id));
         case registryUpdate: {
             const std::string visibility =
                 normalizeEnumOption(requiredOption(command, "visibility"), {"PRIVATE", "PUBLIC"}, "visibility");
-            const auto registry = gateway.updateProjectRegistryVisibility(project.id, visibility);
-            formatter.projectRegistry(registry.value, registry.body);
-            return 0;
+            return renderResponse(formatter, &OutputFormatter::projectRegistry,
+                                  gateway.updateProjectRegistryVisibility(project.id, visibility));
         }
-        case registryRepositories: {
-            const auto repositories = gateway.listRegistryRepositories(project.id);
-            formatter.registryRepositories(repositories.value, repositories.body);
-            return 0;
-        }
+        case registryRepositories:
+            return renderResponse(formatter, &OutputFormatter::registryRepositories,
+                                  gateway.listRegistryRepositories(project.id));
         case registryDisable:
             return disableRegistry(command, gateway, project, formatter, in, err);
-        case registryTokenList: {
-            const auto tokens = gateway.listRegistryAccessTokens(project.id);
-            formatter.registryAccessTokens(tokens.value, tokens.body);
-            return 0;
-        }
-        case registryTokenCreate: {
-            const auto token = gateway.createRegistryAccessToken(project.id, tokenDefinition(command));
-            formatter.registryAccessToken(token.value, token.body);
-            return 0;
-        }
+        case registryTokenList:
+            return renderResponse(formatter, &OutputFormatter::registryAccessTokens,
+                                  gateway.listRegistryAccessTokens(project.id));
+        case registryTokenCreate:
+            return renderResponse(formatter, &OutputFormatter::registryAccessToken,
+                                  gateway.createRegistryAccessToken(project.id, tokenDefinition(command)));
         case registryTokenRevoke:
             return revokeToken(command, gateway, project, formatter, in, err);
         default:

@@ -32,9 +32,7 @@ const GroupCommands<model::SecretGroup> secretGroups{
 int CliApplication::runSecretGroup(const ParsedCommand& command, std::istream& in, std::ostream& out,
                                    std::ostream& err) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     // A secret never comes from the command line, where other users and the

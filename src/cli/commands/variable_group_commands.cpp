@@ -42,9 +42,7 @@ std::pair<std::string, std::string> variableAssignment(std::string_view assignme
 int CliApplication::runVariableGroup(const ParsedCommand& command, std::istream& in, std::ostream& out,
                                      std::ostream& err) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     return runGroupCommand(variableGroups, command, gateway, formatter, in, err,

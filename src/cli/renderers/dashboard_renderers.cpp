@@ -8,8 +8,7 @@ namespace quarlino::quil::cli {
 namespace {
 
 const std::vector<std::string> activityHeaders{"RUN", "PIPELINE", "PROJECT", "STATUS", "WHEN", "MESSAGE"};
-const std::vector<std::string> pipelineStatusHeaders{"ID",          "PIPELINE", "PROJECT",
-                                                     "LAST STATUS", "LAST RUN", "RUN ID"};
+const std::vector<std::string> pipelineStatusHeaders{"ID", "PIPELINE", "PROJECT", "LAST STATUS", "LAST RUN", "RUN ID"};
 const std::vector<std::string> statsHeaders{"PIPELINES", "EXECUTIONS TODAY", "SUCCESS RATE", "AVERAGE DURATION"};
 
 std::vector<std::string> activityRow(const model::RecentActivity& activity) {
@@ -34,14 +33,16 @@ std::vector<std::string> statsRow(const model::DashboardStats& stats) {
 }  // namespace
 
 void OutputFormatter::recentActivity(const std::vector<model::RecentActivity>& activity, std::string_view rawBody) {
-    renderList(std::span<const model::RecentActivity>(activity), rawBody, activityHeaders,
-               [](const model::RecentActivity& a) { return a.executionId; }, activityRow);
+    renderList(
+        std::span<const model::RecentActivity>(activity), rawBody, activityHeaders,
+        [](const model::RecentActivity& a) { return a.executionId; }, activityRow);
 }
 
 void OutputFormatter::dashboardPipelines(const std::vector<model::DashboardPipelineStatus>& pipelines,
                                          std::string_view rawBody) {
-    renderList(std::span<const model::DashboardPipelineStatus>(pipelines), rawBody, pipelineStatusHeaders,
-               [](const model::DashboardPipelineStatus& p) { return p.pipelineId; }, pipelineStatusRow);
+    renderList(
+        std::span<const model::DashboardPipelineStatus>(pipelines), rawBody, pipelineStatusHeaders,
+        [](const model::DashboardPipelineStatus& p) { return p.pipelineId; }, pipelineStatusRow);
 }
 
 // The statistics have no identifier: quiet mode prints nothing at all.
@@ -49,7 +50,8 @@ void OutputFormatter::dashboardStats(const model::DashboardStats& stats, std::st
     if (mode() == Mode::Quiet) {
         return;
     }
-    renderRecord(stats, rawBody, statsHeaders, [](const model::DashboardStats&) { return std::string(); }, statsRow);
+    renderRecord(
+        stats, rawBody, statsHeaders, [](const model::DashboardStats&) { return std::string(); }, statsRow);
 }
 
 }  // namespace quarlino::quil::cli

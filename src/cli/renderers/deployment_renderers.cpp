@@ -11,8 +11,7 @@ const std::vector<std::string> agentHeaders{"ID", "NAME", "STATUS", "LAST SEEN",
 const std::vector<std::string> enrollmentHeaders{"EXPIRES", "TOKEN"};
 const std::vector<std::string> targetHeaders{"ID",       "NAME",  "REFERENCE", "KIND",
                                              "STRATEGY", "AGENT", "REVISION",  "ENABLED"};
-const std::vector<std::string> targetListHeaders{"ID",       "NAME",  "REFERENCE", "KIND",
-                                                 "STRATEGY", "AGENT", "ENABLED"};
+const std::vector<std::string> targetListHeaders{"ID", "NAME", "REFERENCE", "KIND", "STRATEGY", "AGENT", "ENABLED"};
 
 template <typename Record>
 std::string idOf(const Record& record) {
@@ -20,13 +19,17 @@ std::string idOf(const Record& record) {
 }
 
 std::vector<std::string> agentRow(const model::DeploymentAgent& agent) {
-    return {agent.id, agent.name, agent.status, dashIfEmpty(agent.lastSeenAt),
-            dashIfEmpty(agent.certificateExpiresAt)};
+    return {agent.id, agent.name, agent.status, dashIfEmpty(agent.lastSeenAt), dashIfEmpty(agent.certificateExpiresAt)};
 }
 
 std::vector<std::string> targetListRow(const model::DeploymentTarget& target) {
-    return {target.id,         target.name,           target.referenceName,  target.targetKind,
-            target.updateStrategy, valueOrDash(target.agentId), yesNo(target.enabled)};
+    return {target.id,
+            target.name,
+            target.referenceName,
+            target.targetKind,
+            target.updateStrategy,
+            valueOrDash(target.agentId),
+            yesNo(target.enabled)};
 }
 
 std::vector<std::string> targetRow(const model::DeploymentTarget& target) {
@@ -59,8 +62,7 @@ void OutputFormatter::deploymentTarget(const model::DeploymentTarget& target, st
     }
 }
 
-void OutputFormatter::deploymentTargets(const std::vector<model::DeploymentTarget>& targets,
-                                        std::string_view rawBody) {
+void OutputFormatter::deploymentTargets(const std::vector<model::DeploymentTarget>& targets, std::string_view rawBody) {
     renderList(std::span<const model::DeploymentTarget>(targets), rawBody, targetListHeaders,
                idOf<model::DeploymentTarget>, targetListRow);
 }

@@ -56,7 +56,8 @@ TEST_P(DeliveryRenderers, TableAndQuietForms) {
 INSTANTIATE_TEST_SUITE_P(
     Records, DeliveryRenderers,
     testing::Values(
-        ExtraLinesCase{"tokenWithoutSecret", [](OutputFormatter& f) { f.registryAccessToken(token({}), "{\"raw\":1}"); },
+        ExtraLinesCase{"tokenWithoutSecret",
+                       [](OutputFormatter& f) { f.registryAccessToken(token({}), "{\"raw\":1}"); },
                        "ID    NAME  PREFIX  PERMISSIONS  EXPIRES  REVOKED  \n"
                        "tk-1  ci    qrt     PULL         -        -        \n",
                        "tk-1\n"},
