@@ -36,7 +36,6 @@ const std::vector<CommandCase> variableGroupCases{
                  {"vg-3", "dup", "-"},
                  {"vg-4", "dup", "-"}}),
       ""}},
-    {"ListQuiet", {"variable-group", "list", "--quiet"}, "", {listGroups}, {0, "vg-1\nvg-2\nvg-3\nvg-4\n", ""}},
     {"ListWithoutWorkspace", {"variable-group", "list"}, "", {},
      {2, "", "quil: no active workspace; run 'quil workspace use <id|slug>' or pass --workspace\n"}, ""},
     {"ShowWithVariables", {"variable-group", "show", "ci"}, "", {listGroups, {"GET", groupPath, 200, ci}},
