@@ -10,10 +10,11 @@
 namespace zorvik {
 namespace {
 
-// Moves response logging and the fulfilment of flyAsync's futures off the
-// clients' own threads. Every callback holds a reference, so the executor
-// outlives each client that may still post to it, including clients of the
-// named-instance registry, destroyed at exit after this static.
+// Moves response logging, and the fulfilment of the futures whose responses
+// are logged, off the clients' own threads. Every callback holds a
+// reference, so the executor outlives each client that may still post to it,
+// including clients of the named-instance registry, destroyed at exit after
+// this static.
 const std::shared_ptr<detail::BoundedTaskExecutor>& compatibilityCompletionExecutor() {
     // The last holder, never the worker itself, runs what is still queued,
     // so no future is broken by the executor going away.
@@ -67,6 +68,11 @@ std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>
         logged = std::make_shared<const HttpRequest>(request);
     }
     auto callback = [promise, logged, executor = compatibilityCompletionExecutor()](HttpResponse response) {
+        if (!logged) {
+            // Fulfilling a promise runs no code of the caller's: nothing to move off the client's thread.
+            promise->set_value(std::move(response));
+            return;
+        }
         auto shared = std::make_shared<HttpResponse>(std::move(response));
         const bool queued = executor->submit([promise, logged, shared] {
             try {

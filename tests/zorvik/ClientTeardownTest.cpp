@@ -200,9 +200,8 @@ std::set<int> epollDescriptors() {
     return result;
 }
 
-TEST(ClientTeardown, StoppedReactorFailsQueuedAndLaterRequests) {
-    LoopbackServer server;
-    server.enqueue(stall());
+// A client and the epoll descriptor it made.
+std::pair<std::shared_ptr<LinuxAsyncEpollClient>, int> clientWithItsEpoll() {
     const auto before = epollDescriptors();
     auto client = makeClient();
     std::set<int> added;
@@ -211,20 +210,57 @@ TEST(ClientTeardown, StoppedReactorFailsQueuedAndLaterRequests) {
             added.insert(fd);
         }
     }
-    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added.size(), 1u);
+    return {client, added.empty() ? -1 : *added.begin()};
+}
+
+// Puts a descriptor that is no epoll instance in its place: the next wait fails.
+void breakReactor(int epollFd) {
+    const int stranger = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(::dup2(stranger, epollFd), 0);
+    ::close(stranger);
+}
+
+TEST(ClientTeardown, StoppedReactorFailsQueuedAndLaterRequests) {
+    LoopbackServer server;
+    server.enqueue(stall());
+    const auto [client, epollFd] = clientWithItsEpoll();
+    ASSERT_GE(epollFd, 0);
     auto pending = client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 60000));
     ASSERT_TRUE(server.waitForRequests(1));
-
-    // Put a descriptor that is no epoll instance in its place: the next wait fails.
-    const int stranger = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(::dup2(stranger, *added.begin()), 0);
-    ::close(stranger);
+    breakReactor(epollFd);
 
     const auto failed = pending.get();
     EXPECT_EQ(failed.statusCode, 0);
     EXPECT_THAT(failed.statusMessage, StartsWith("HTTP client reactor stopped: epoll_wait failed: "));
     const auto later = client->execute(makeRequest(HttpMethod::GET, server.url("/")));
     EXPECT_EQ(later.statusMessage, failed.statusMessage);
+}
+
+// A caller waiting on its reused connection's socket is woken when the client
+// fails that connection, not left to its own (distant) deadline.
+TEST(ClientTeardown, StoppedReactorWakesACallerWaitingOnItsConnection) {
+    LoopbackServer server;
+    server.enqueue(Reply{okResponse("first")});
+    server.enqueue(stall());
+    const auto [client, epollFd] = clientWithItsEpoll();
+    ASSERT_GE(epollFd, 0);
+    ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, server.url("/"))).statusCode, 200);
+    std::promise<HttpResponse> answered;
+    std::thread caller([&, client = client] {
+        answered.set_value(client->execute(makeRequest(HttpMethod::GET, server.url("/"), 600000)));
+    });
+    ASSERT_TRUE(server.waitForRequests(2));
+    breakReactor(epollFd);
+
+    auto answer = answered.get_future();
+    if (answer.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        caller.detach();
+        FAIL() << "the waiting caller was not woken";
+    }
+    EXPECT_THAT(answer.get().statusMessage,
+                StartsWith("HTTP client reactor stopped: epoll_wait failed: "));
+    caller.join();
 }
 
 }  // namespace

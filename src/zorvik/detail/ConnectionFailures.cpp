@@ -3,6 +3,7 @@
 #include "zorvik/detail/ReactorCore.hpp"
 
 #include <algorithm>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace zorvik::detail {
@@ -98,7 +99,20 @@ void ReactorCore::closeConnection(const ConnectionPtr& connection) {
     }
     // Out of the table before the number can be handed to a new socket.
     table_.remove(fd, key, connection.get());
+    releaseSocket(*connection, fd);
+}
+
+void ReactorCore::releaseSocket(ConnectionState& connection, int fd) {
     backend_.unregisterConnection(fd);
+    {
+        const std::lock_guard lock(connection.mutex);
+        if (connection.socketWaiters > 0) {
+            // Wakes the waiting caller, which closes the descriptor.
+            connection.deferredCloseFd = fd;
+            ::shutdown(fd, SHUT_RDWR);
+            return;
+        }
+    }
     ::close(fd);
 }
 

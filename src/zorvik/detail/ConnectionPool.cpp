@@ -39,11 +39,24 @@ ReactorCore::ConnectionPtr ReactorCore::acquireConnection(const HttpRequest& req
         return nullptr;
     }
     table_.insert(connection, connection->fd, connection->key);
+    {
+        const std::lock_guard lock(connection->mutex);
+        connection->armed = true;
+    }
     if (!backend_.registerConnection(connection)) {
         closeConnection(connection);
         return nullptr;
     }
     return connection;
+}
+
+ReactorCore::ConnectionPtr ReactorCore::takeIdleConnection(const HttpRequest& request) {
+    // Never waits behind another acquisition's name resolution or connect.
+    const std::unique_lock pool(poolMutex_, std::try_to_lock);
+    if (!pool.owns_lock()) {
+        return nullptr;
+    }
+    return findReusableConnection(makeConnectionKey(request));
 }
 
 ReactorCore::ConnectionPtr ReactorCore::findReusableConnection(const ConnectionKey& key) {

@@ -98,7 +98,7 @@ void updateConnectionPhase(ConnectionState& connection) {
 
 }  // namespace
 
-void ReactorCore::processConnection(const ConnectionPtr& connection) {
+void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromReadiness) {
     if (expireTimedOutRequests(connection)) {
         return;
     }
@@ -121,8 +121,8 @@ void ReactorCore::processConnection(const ConnectionPtr& connection) {
             // An established connection with nothing to send or receive is
             // armed only for reading: this event is end of stream, an error or
             // bytes nobody asked for. It cannot carry another request.
-            unsolicited = wasEstablished && connection->pendingRequests.empty() &&
-                          connection->writeOffset >= connection->writeBuffer.size();
+            unsolicited = fromReadiness && wasEstablished && connection->pendingRequests.empty() &&
+                          !connection->unsentLocked();
             if (unsolicited) {
                 // Not handed out again in the moment before it is closed.
                 connection->keepAlive = false;
@@ -167,11 +167,13 @@ std::string ReactorCore::writePending(ConnectionState& connection) {
 }
 
 std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerClosed) {
-    readChunk_.resize(backend_.readChunkSize());
+    // The reactor thread and callers driving their own requests read here.
+    thread_local std::vector<char> chunk;
+    chunk.resize(backend_.readChunkSize());
     std::string error;
     while (!connection.pendingRequests.empty()) {
         long n = 0;
-        const auto outcome = readSome(connection, readChunk_.data(), readChunk_.size(), n, error);
+        const auto outcome = readSome(connection, chunk.data(), chunk.size(), n, error);
         if (outcome == ReadOutcome::Failed) {
             return error;
         }
@@ -186,9 +188,15 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
         if (count > limits_.maxResponseBytes || connection.readBuffer.size() > limits_.maxResponseBytes - count) {
             return kBodyLimit;
         }
-        connection.readBuffer.append(readChunk_.data(), count);
+        connection.readBuffer.append(chunk.data(), count);
         connection.bytesReceived += count;
         connection.lastActivity = Clock::now();
+        // A short read has emptied the socket: asking again would only
+        // hear "would block". TLS may hold decrypted bytes back, so it reads
+        // until the layer says so.
+        if (!connection.useTls && count < chunk.size()) {
+            break;
+        }
     }
     return error;
 }

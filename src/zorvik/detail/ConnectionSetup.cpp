@@ -10,14 +10,6 @@
 namespace zorvik::detail {
 namespace {
 
-Clock::time_point earliestRequestDeadlineLocked(const ConnectionState& connection) {
-    Clock::time_point earliest = Clock::time_point::max();
-    for (const auto& context : connection.pendingRequests) {
-        earliest = std::min(earliest, context->deadline);
-    }
-    return earliest;
-}
-
 void checkConnectResult(int fd) {
     int error = 0;
     socklen_t length = sizeof(error);
@@ -41,7 +33,7 @@ void ReactorCore::ensureConnectionEstablished(ConnectionState& connection) {
     }
     if (connection.useTls && !connection.handshakeComplete) {
         initializeSSLConnection(connection);
-        performSSLHandshake(connection, earliestRequestDeadlineLocked(connection));
+        performSSLHandshake(connection, connection.earliestDeadlineLocked());
         if (!connection.handshakeComplete) {
             return;
         }

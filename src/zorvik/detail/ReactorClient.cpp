@@ -111,7 +111,10 @@ ReactorBackend& ReactorClient::backend() {
 }
 
 HttpResponse ReactorClient::execute(const HttpRequest& request) {
-    return executeAsync(request).get();
+    // The caller may do the connection's I/O itself: the engine must outlive
+    // the call even when the client is destroyed meanwhile.
+    const auto engine = engine_;
+    return engine->core().execute(request);
 }
 
 std::future<HttpResponse> ReactorClient::executeAsync(const HttpRequest& request) {

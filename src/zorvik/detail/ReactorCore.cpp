@@ -86,10 +86,52 @@ void ReactorCore::performHttpRequest(const HttpRequest& request,
         fail(completion, *reason);
         return;
     }
+    if (!startOnIdleConnection(request, completion, false).connection) {
+        startOnResolver(request, completion);
+    }
+}
+
+void ReactorCore::startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
     const bool accepted = submitResolverTask([this, request, completion] { runResolverTask(request, completion); });
     if (!accepted) {
         fail(completion, kResolverRefused);
     }
+}
+
+ReactorCore::Started ReactorCore::startOnIdleConnection(const HttpRequest& request,
+                                                        const std::shared_ptr<RequestCompletion>& completion,
+                                                        bool callerWaits) {
+    // A request that finds an idle pooled connection has no blocking work
+    // left, so it need not wait for a resolver worker. Anything unusual is
+    // left to the resolver's road, which reports it.
+    Started started;
+    try {
+        started.context = createRequestContext(request, completion, 0, Clock::time_point::min());
+    } catch (const std::exception&) {
+        return {};
+    }
+    started.connection = takeIdleConnection(request);
+    if (started.connection) {
+        enqueueRequest(started.connection, started.context, callerWaits);
+    }
+    return started;
+}
+
+HttpResponse ReactorCore::execute(const HttpRequest& request) {
+    if (const auto reason = closedReason()) {
+        return failureResponse(*reason);
+    }
+    auto promise = std::make_shared<std::promise<HttpResponse>>();
+    auto answer = promise->get_future();
+    auto completion = std::make_shared<RequestCompletion>();
+    completion->callback = [promise](HttpResponse response) { promise->set_value(std::move(response)); };
+    const auto started = startOnIdleConnection(request, completion, true);
+    if (started.connection) {
+        driveUntilAnswered(started.connection, started.context, answer);
+    } else {
+        startOnResolver(request, completion);
+    }
+    return answer.get();
 }
 
 void ReactorCore::runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
@@ -123,8 +165,10 @@ std::shared_ptr<RequestContext> ReactorCore::createRequestContext(const HttpRequ
     return context;
 }
 
-void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context) {
+void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
+                                 bool callerWaits) {
     std::optional<std::string> refusal;
+    std::string writeError;
     {
         const std::lock_guard lock(connection->mutex);
         if (connection->closedLocked() || !connection->keepAlive) {
@@ -151,28 +195,53 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
             if (connection->phase == ConnectionPhase::Idle) {
                 connection->phase = ConnectionPhase::Active;
             }
+            connection->callerDriven = callerWaits;
+            // Written here rather than after a round through the reactor:
+            // the socket of a reused connection is almost always writable.
+            if (connection->phase == ConnectionPhase::Active) {
+                writeError = writePending(*connection);
+            }
         }
     }
     if (refusal) {
         fail(context->completion, *refusal);
-        return;
+    } else if (!writeError.empty()) {
+        handleError(connection, writeError);
+    } else if (!callerWaits) {
+        armIfNeeded(connection);
+    }
+}
+
+void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
+    {
+        const std::lock_guard lock(connection->mutex);
+        const bool unsent = connection->unsentLocked();
+        const bool wanted = !connection->closedLocked() && (connection->phase == ConnectionPhase::Connecting ||
+                                                            !connection->pendingRequests.empty() || unsent);
+        // An idle connection stays unwatched until it is reused: the reuse
+        // test sees a peer's close or stray bytes, and its expiry is a scan.
+        if (!wanted || connection->callerDriven || (connection->armed && !unsent)) {
+            return;
+        }
+        // Marked first: the event may arrive before the arming call returns.
+        connection->armed = true;
     }
     backend_.rearmConnection(connection);
-    backend_.wakeReactor();
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
     {
+        const std::lock_guard lock(connection->mutex);
+        connection->armed = false;
         // A connect that ends before the connection's first request is
         // queued is left for that request, which arms the socket again and
         // then hears how the connect went.
-        const std::lock_guard lock(connection->mutex);
         if (connection->phase == ConnectionPhase::Connecting && connection->pendingRequests.empty()) {
             return;
         }
     }
-    processConnection(connection);
-    backend_.rearmConnection(connection);
+    processConnection(connection, true);
+    armIfNeeded(connection);
 }
 
 bool ReactorCore::markClosed(const std::string& reason) {

@@ -47,6 +47,9 @@ public:
     // Starts a request; the callback runs exactly once.
     void submit(const HttpRequest& request, Callback callback);
     std::future<HttpResponse> submitForFuture(const HttpRequest& request);
+    // Sends and waits. On an idle pooled connection the calling thread does
+    // the connection's I/O itself instead of waiting for the reactor.
+    HttpResponse execute(const HttpRequest& request);
 
     // The client marks its reactor thread at its start; resolver workers are
     // marked while they run this core's tasks. A client must not join its
@@ -71,12 +74,26 @@ public:
 private:
     // Request path (ReactorCore.cpp).
     void performHttpRequest(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
+    // Queues the request on an idle pooled connection without a resolver
+    // task; null when there is none to take at once.
+    struct Started {
+        ConnectionPtr connection;
+        std::shared_ptr<RequestContext> context;
+    };
+    Started startOnIdleConnection(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion,
+                                  bool callerWaits);
+    void startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
     bool submitResolverTask(std::function<void()> task);
     void runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
     std::shared_ptr<RequestContext> createRequestContext(const HttpRequest& request,
                                                          std::shared_ptr<RequestCompletion> completion,
                                                          int redirectCount, Clock::time_point deadline) const;
-    void enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context);
+    // Queues the request and writes what it can at once on an established
+    // connection; the reactor watches the rest unless the caller waits on
+    // the connection itself.
+    void enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
+                        bool callerWaits = false);
+    void armIfNeeded(const ConnectionPtr& connection);
     bool markClosed(const std::string& reason);
     std::optional<std::string> closedReason() const;
     void deliver(const std::shared_ptr<RequestCompletion>& completion, HttpResponse response) const;
@@ -84,6 +101,8 @@ private:
 
     // Pool (ConnectionPool.cpp).
     ConnectionPtr acquireConnection(const HttpRequest& request);
+    // A reusable idle connection, unless another acquisition holds the pool.
+    ConnectionPtr takeIdleConnection(const HttpRequest& request);
     ConnectionPtr findReusableConnection(const ConnectionKey& key);
     bool tryReserveReusableConnection(const ConnectionPtr& connection, bool& dead);
     bool evictOldestIdleConnection();
@@ -95,8 +114,10 @@ private:
     void initializeSSLConnection(ConnectionState& connection) const;
     static void performSSLHandshake(ConnectionState& connection, Clock::time_point deadline);
 
-    // Processing (ConnectionProcessing.cpp).
-    void processConnection(const ConnectionPtr& connection);
+    // Processing (ConnectionProcessing.cpp). A readiness event on a
+    // connection that expects nothing closes it; a caller driving its own
+    // request never does.
+    void processConnection(const ConnectionPtr& connection, bool fromReadiness);
     std::string writePending(ConnectionState& connection);
     std::string readAvailable(ConnectionState& connection, bool& peerClosed);
     void processAvailableResponses(const ConnectionPtr& connection, bool peerClosed);
@@ -106,6 +127,13 @@ private:
     std::vector<std::shared_ptr<RequestContext>> takeAllForFailure(ConnectionState& connection);
     void handleError(const ConnectionPtr& connection, const std::string& message);
     void closeConnection(const ConnectionPtr& connection);
+    void releaseSocket(ConnectionState& connection, int fd);
+
+    // A caller waiting on its own request (RequestDriving.cpp).
+    void driveUntilAnswered(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
+                            const std::future<HttpResponse>& answer);
+    void waitForAnswer(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
+                       const std::future<HttpResponse>& answer);
 
     // Redirects (Redirects.cpp).
     void handleCompletedRequest(const std::shared_ptr<RequestContext>& context, HttpResponse response);
@@ -117,7 +145,6 @@ private:
     ReactorLimits limits_;
     std::mutex poolMutex_;
     ConnectionTable table_;
-    std::vector<char> readChunk_;  // reactor thread only
 
     std::mutex closedMutex_;
     std::string closedReason_;  // written once, before closed_ is set

@@ -2,7 +2,6 @@
 // destroyed or its reactor thread has stopped.
 #include "zorvik/detail/ReactorCore.hpp"
 
-#include <unistd.h>
 
 namespace zorvik::detail {
 
@@ -33,8 +32,7 @@ void ReactorCore::failEverything() {
             connection->handshakeComplete = false;
         }
         if (fd >= 0) {
-            backend_.unregisterConnection(fd);
-            ::close(fd);
+            releaseSocket(*connection, fd);
         }
         for (const auto& context : orphaned) {
             fail(context->completion, reason);

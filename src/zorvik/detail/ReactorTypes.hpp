@@ -6,6 +6,7 @@
 #include "zorvik/detail/RequestCompletion.hpp"
 #include "zorvik/detail/ResponseFramer.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -82,9 +83,28 @@ struct ConnectionState {
     bool handshakeComplete = false;
     // Remembers framing progress across reads of one response.
     ResponseFramer framer;
+    // A one-shot arming is outstanding; set before arming, cleared when its event arrives.
+    bool armed = false;
+    // A caller waits on the socket for its own answer: the reactor does not
+    // watch the connection meanwhile, or it might take that answer from
+    // under the caller's wait.
+    bool callerDriven = false;
+    // Caller threads waiting on the socket; while there are any, closing shuts
+    // the socket down and leaves the descriptor to the last of them to close,
+    // so that its number is not reused under the wait.
+    int socketWaiters = 0;
+    int deferredCloseFd = -1;
 
     bool closedLocked() const {
         return fd < 0 || phase == ConnectionPhase::Failing || phase == ConnectionPhase::Closed;
+    }
+    bool unsentLocked() const { return writeOffset < writeBuffer.size(); }
+    Clock::time_point earliestDeadlineLocked() const {
+        Clock::time_point earliest = Clock::time_point::max();
+        for (const auto& context : pendingRequests) {
+            earliest = std::min(earliest, context->deadline);
+        }
+        return earliest;
     }
     // Writability matters until the TCP connect completes, and afterwards
     // only while request bytes wait on an established connection: a TLS
