@@ -34,6 +34,11 @@ std::string readSecretFromStdin(std::istream& in);
 bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ostream& out,
                         std::string_view prompt);
 
+// confirmDestructive, with a refusal reported by the group's cancellation
+// message; a refusal is no error, so the caller just stops.
+bool confirmOrCancel(const ParsedCommand& command, std::istream& in, std::ostream& err, std::string_view prompt,
+                     OutputFormatter& formatter, std::string_view cancelled);
+
 // The value of an option the parser already required; its absence is a bug.
 std::string_view requiredOption(const ParsedCommand& command, std::string_view name);
 

@@ -59,9 +59,7 @@ nlohmann::json actionJson(const model::ActionDefinition& action) {
 
 int CliApplication::runAction(const ParsedCommand& command, std::ostream& out) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     switch (command.id) {

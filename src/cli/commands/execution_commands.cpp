@@ -63,9 +63,7 @@ int CliApplication::runExecution(const ParsedCommand& command, std::ostream& out
         throw std::logic_error("unsupported run command");
     }
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     if (command.id == runList) {

@@ -84,8 +84,8 @@ void configurePipeline(const ParsedCommand& command, QuarlinoGateway& gateway, c
 
 int deletePipeline(const ParsedCommand& command, std::istream& in, std::ostream& err, QuarlinoGateway& gateway,
                    const model::Pipeline& pipeline, OutputFormatter& output) {
-    if (!confirmDestructive(command, in, err, "Delete pipeline '" + pipeline.name + "'?")) {
-        output.message("Pipeline deletion cancelled");
+    if (!confirmOrCancel(command, in, err, "Delete pipeline '" + pipeline.name + "'?", output,
+                         "Pipeline deletion cancelled")) {
         return 0;
     }
     gateway.deletePipeline(pipeline.id);
@@ -93,33 +93,22 @@ int deletePipeline(const ParsedCommand& command, std::istream& in, std::ostream&
     return 0;
 }
 
-// Attaching names the group; detaching sends no group at all.
-void setSecretGroup(const ParsedCommand& command, QuarlinoGateway& gateway, const model::Pipeline& pipeline,
-                    OutputFormatter& output) {
-    if (command.id == pipelineDetachSecretGroup) {
-        gateway.setPipelineSecretGroup(pipeline.id, std::nullopt);
-        mutationReceipt(output, {{"pipelineId", pipeline.id}, {"secretGroupId", nullptr}},
-                        "Detached secret group from pipeline " + pipeline.name);
+// Attaching names the group (a resolved record with an id and a name);
+// detaching sends no group at all, which the platform takes as none.
+template <typename Resolve, typename Link>
+void linkGroup(const ParsedCommand& command, bool attach, const model::Pipeline& pipeline, OutputFormatter& output,
+               const std::string& kind, const std::string& key, Resolve resolveGroup, Link link) {
+    nlohmann::json receipt{{"pipelineId", pipeline.id}};
+    if (!attach) {
+        link(std::nullopt);
+        receipt[key] = nullptr;
+        mutationReceipt(output, receipt, "Detached " + kind + " from pipeline " + pipeline.name);
         return;
     }
-    const model::SecretGroup group = resolveSecretGroup(gateway, command.operand(1));
-    gateway.setPipelineSecretGroup(pipeline.id, group.id);
-    mutationReceipt(output, {{"pipelineId", pipeline.id}, {"secretGroupId", group.id}},
-                    "Attached secret group " + group.name + " to pipeline " + pipeline.name);
-}
-
-void setVariableGroup(const ParsedCommand& command, QuarlinoGateway& gateway, const model::Pipeline& pipeline,
-                      OutputFormatter& output) {
-    if (command.id == pipelineDetachVariableGroup) {
-        gateway.setPipelineVariableGroup(pipeline.id, std::nullopt);
-        mutationReceipt(output, {{"pipelineId", pipeline.id}, {"variableGroupId", nullptr}},
-                        "Detached variable group from pipeline " + pipeline.name);
-        return;
-    }
-    const model::VariableGroup group = resolveVariableGroup(gateway, command.operand(1));
-    gateway.setPipelineVariableGroup(pipeline.id, group.id);
-    mutationReceipt(output, {{"pipelineId", pipeline.id}, {"variableGroupId", group.id}},
-                    "Attached variable group " + group.name + " to pipeline " + pipeline.name);
+    const auto group = resolveGroup(command.operand(1));
+    link(group.id);
+    receipt[key] = group.id;
+    mutationReceipt(output, receipt, "Attached " + kind + " " + group.name + " to pipeline " + pipeline.name);
 }
 
 }  // namespace
@@ -142,9 +131,7 @@ int CliApplication::runPipeline(const ParsedCommand& command, std::istream& in, 
         throw std::logic_error("unsupported pipeline command");
     }
     OutputFormatter output(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     switch (command.id) {
@@ -192,11 +179,17 @@ int CliApplication::runPipeline(const ParsedCommand& command, std::istream& in, 
             return deletePipeline(command, in, err, gateway, pipeline, output);
         case pipelineAttachSecretGroup:
         case pipelineDetachSecretGroup:
-            setSecretGroup(command, gateway, pipeline, output);
+            linkGroup(
+                command, command.id == pipelineAttachSecretGroup, pipeline, output, "secret group", "secretGroupId",
+                [&](std::string_view selector) { return resolveSecretGroup(gateway, selector); },
+                [&](std::optional<std::string_view> id) { gateway.setPipelineSecretGroup(pipeline.id, id); });
             return 0;
         case pipelineAttachVariableGroup:
         case pipelineDetachVariableGroup:
-            setVariableGroup(command, gateway, pipeline, output);
+            linkGroup(
+                command, command.id == pipelineAttachVariableGroup, pipeline, output, "variable group",
+                "variableGroupId", [&](std::string_view selector) { return resolveVariableGroup(gateway, selector); },
+                [&](std::optional<std::string_view> id) { gateway.setPipelineVariableGroup(pipeline.id, id); });
             return 0;
         default:
             throw std::logic_error(unsupportedCommandMessage);

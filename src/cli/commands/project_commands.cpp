@@ -20,8 +20,8 @@ constexpr std::uint8_t projectDelete = 49;
 
 int deleteProject(const ParsedCommand& command, application::port::QuarlinoGateway& gateway,
                   const model::Project& project, std::istream& in, std::ostream& err, OutputFormatter& formatter) {
-    if (!confirmDestructive(command, in, err, "Delete project '" + project.name + "'?")) {
-        formatter.message("Project deletion cancelled");
+    if (!confirmOrCancel(command, in, err, "Delete project '" + project.name + "'?", formatter,
+                         "Project deletion cancelled")) {
         return 0;
     }
     gateway.deleteProject(project.id);
@@ -34,9 +34,7 @@ int deleteProject(const ParsedCommand& command, application::port::QuarlinoGatew
 int CliApplication::runProject(const ParsedCommand& command, std::istream& in, std::ostream& out,
                                std::ostream& err) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
 
     if (command.id == projectList) {

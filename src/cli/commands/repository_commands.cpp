@@ -18,9 +18,7 @@ constexpr std::uint8_t repositoryTree = 52;
 
 int CliApplication::runRepository(const ParsedCommand& command, std::ostream& out) {
     OutputFormatter formatter(command, out);
-    const application::ClientSession current = session(command, true);
-    requireAuthentication(current.config);
-    const auto context = api(current.config);
+    const auto context = workspaceApi(command);
     auto& gateway = context->gateway;
     const model::Project project = resolveProject(gateway, command.operand(0));
 

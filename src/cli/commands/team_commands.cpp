@@ -41,8 +41,8 @@ int removeTeamMember(const ParsedCommand& command, QuarlinoGateway& gateway, std
                      std::istream& in, std::ostream& err, OutputFormatter& formatter) {
     const model::Team team = resolveTeam(gateway, organizationId, command.operand(0));
     const model::TeamMember member = resolveTeamMember(gateway, organizationId, team, command.operand(1));
-    if (!confirmDestructive(command, in, err, "Remove '" + member.email + "' from team '" + team.name + "'?")) {
-        formatter.message("Team-member removal cancelled");
+    if (!confirmOrCancel(command, in, err, "Remove '" + member.email + "' from team '" + team.name + "'?",
+                         formatter, "Team-member removal cancelled")) {
         return 0;
     }
     gateway.removeTeamMember(organizationId, team.id, member.userId);
