@@ -40,6 +40,7 @@ const model::Project bare{"p-1", "Demo", {}, {}, {}, false, false};
 const model::Project withRepository{"p-2", "Site", "r-9", {}, "READY", true, false};
 const model::ActionDefinition deploy{"deploy", "Deploy", "", "", "cd", "f-1", {}};
 const model::ActionOutput url{"url", "string", "Where it runs"};
+const model::ActionDefinition documented{"deploy", "Deploy", "Ships it.", "", "cd", "f-1", {url}};
 const model::Pipeline lonely{"pl-1", "Build", "p-1", "", "", {}, {}, false};
 const model::Pipeline grouped{"pl-2", "Ship", "p-1", "Demo", "FAILED", "sg-1", "vg-1", true};
 const model::Execution unstarted{"e-1", "pl-1", "", {}, "QUEUED", "", "", ""};
@@ -87,12 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "url     string  Where it runs  \n"
                    "id      number                 \n"},
         RenderCase{"ActionDescriptionThenOutputs", Mode::Table,
-                   [](OutputFormatter& f) {
-                       model::ActionDefinition action = deploy;
-                       action.description = "Ships it.";
-                       action.outputs = {url};
-                       f.action(action, "");
-                   },
+                   [](OutputFormatter& f) { f.action(documented, ""); },
                    "CODE    NAME    CATEGORY  FORM  \n"
                    "deploy  Deploy  cd        f-1   \n"
                    "\n"
@@ -101,12 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "OUTPUT  TYPE    DESCRIPTION    \n"
                    "url     string  Where it runs  \n"},
         RenderCase{"ActionQuietIsTheCodeAlone", Mode::Quiet,
-                   [](OutputFormatter& f) {
-                       model::ActionDefinition action = deploy;
-                       action.description = "Ships it.";
-                       action.outputs = {url};
-                       f.action(action, "");
-                   },
+                   [](OutputFormatter& f) { f.action(documented, ""); },
                    "deploy\n"},
         RenderCase{"PipelineDashesAndProjectIdFallback", Mode::Table,
                    [](OutputFormatter& f) { f.pipeline(lonely, ""); },
