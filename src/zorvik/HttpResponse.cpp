@@ -2,14 +2,17 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include "zorvik/detail/HeaderText.hpp"
 
 namespace zorvik {
 
-HttpResponse::HttpResponse(int code, const std::string& message, const HeaderMap& responseHeaders,
-                           const std::string& responseBody)
-    : statusCode(code), statusMessage(message), headers(responseHeaders), body(responseBody) {
+HttpResponse::HttpResponse(int code, std::string message, HeaderMap responseHeaders, std::string responseBody)
+    : statusCode(code),
+      statusMessage(std::move(message)),
+      headers(std::move(responseHeaders)),
+      body(std::move(responseBody)) {
     compressionType_ = CompressionHandler::detectType(getHeader("content-encoding"));
 }
 

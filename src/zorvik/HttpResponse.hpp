@@ -20,8 +20,9 @@ public:
     using HeaderMap = std::map<std::string, std::string>;
     using CompressionType = CompressionHandler::CompressionType;
 
-    HttpResponse(int statusCode, const std::string& statusMessage, const HeaderMap& headers,
-                 const std::string& body);
+    // Takes its parts by value, so that a parsed response moves its headers
+    // and body in instead of copying them.
+    HttpResponse(int statusCode, std::string statusMessage, HeaderMap headers, std::string body);
 
     std::int32_t statusCode;
     std::string statusMessage;

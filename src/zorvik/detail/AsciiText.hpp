@@ -49,6 +49,12 @@ inline bool equalsIgnoreCase(std::string_view a, std::string_view b) {
                       [](char x, char y) { return toLowerAscii(x) == toLowerAscii(y); });
 }
 
+inline bool containsIgnoreCase(std::string_view text, std::string_view part) {
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char x, char y) {
+               return toLowerAscii(x) == toLowerAscii(y);
+           }) != text.end();
+}
+
 inline bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }

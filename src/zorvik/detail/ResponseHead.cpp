@@ -35,7 +35,7 @@ void forEachHeaderLine(std::string_view lines, Visitor&& visit) {
         if (colon == std::string_view::npos) {
             continue;
         }
-        visit(line.substr(0, colon), trimCopy(line.substr(colon + 1)));
+        visit(line.substr(0, colon), trimView(line.substr(colon + 1)));
     }
 }
 
@@ -66,9 +66,9 @@ StatusLine parseStatusLine(std::string_view line) {
 
 std::map<std::string, std::string> parseHeaders(std::string_view lines, bool lowercaseNames) {
     std::map<std::string, std::string> headers;
-    forEachHeaderLine(lines, [&headers, lowercaseNames](std::string_view name, std::string value) {
+    forEachHeaderLine(lines, [&headers, lowercaseNames](std::string_view name, std::string_view value) {
         std::string key = lowercaseNames ? toLowerCopy(trimCopy(name)) : std::string(name);
-        headers.insert_or_assign(std::move(key), std::move(value));
+        headers.insert_or_assign(std::move(key), std::string(value));
     });
     return headers;
 }
@@ -107,24 +107,25 @@ HeadInfo inspectHead(std::string_view head) {
     HeadInfo info;
     info.statusCode = parseStatusLine(statusLine).code;
 
-    std::string connection;
-    std::string transferEncoding;
-    std::optional<std::string> contentLength;
+    // Views into the head: reading it allocates nothing.
+    std::string_view connection;
+    std::string_view transferEncoding;
+    std::optional<std::string_view> contentLength;
     bool conflictingLengths = false;
-    forEachHeaderLine(lines, [&](std::string_view rawName, std::string value) {
-        const std::string name = toLowerCopy(trimCopy(rawName));
-        if (name == "connection") {
-            connection = std::move(value);
-        } else if (name == "transfer-encoding") {
-            transferEncoding = std::move(value);
-        } else if (name == "content-length") {
+    forEachHeaderLine(lines, [&](std::string_view rawName, std::string_view value) {
+        const std::string_view name = trimView(rawName);
+        if (equalsIgnoreCase(name, "connection")) {
+            connection = value;
+        } else if (equalsIgnoreCase(name, "transfer-encoding")) {
+            transferEncoding = value;
+        } else if (equalsIgnoreCase(name, "content-length")) {
             conflictingLengths = conflictingLengths || (contentLength && *contentLength != value);
-            contentLength = std::move(value);
+            contentLength = value;
         }
     });
 
-    info.closeConnection = toLowerCopy(connection) == "close";
-    info.chunked = toLowerCopy(transferEncoding).find("chunked") != std::string::npos;
+    info.closeConnection = equalsIgnoreCase(connection, "close");
+    info.chunked = containsIgnoreCase(transferEncoding, "chunked");
     if (info.chunked || !contentLength) {
         return info;
     }

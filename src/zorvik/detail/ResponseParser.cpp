@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "zorvik/detail/ChunkedBody.hpp"
 #include "zorvik/detail/ResponseHead.hpp"
@@ -63,8 +64,8 @@ HttpResponse parseHttpResponse(std::string_view text) {
         throw std::runtime_error(info.error);
     }
     const auto [statusLineText, lines] = splitStatusLine(head);
-    const StatusLine status = parseStatusLine(statusLineText);
-    return HttpResponse(status.code, status.reason, parseHeaders(lines, false),
+    StatusLine status = parseStatusLine(statusLineText);
+    return HttpResponse(status.code, std::move(status.reason), parseHeaders(lines, false),
                         info.chunked ? dechunk(body) : std::string(body));
 }
 
