@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -59,8 +60,7 @@ using DecodeStep = libdeflate_result (*)(libdeflate_decompressor*, const void*, 
 // False when the data does not decode or does not fit the limit.
 template <typename Output>
 bool decodeWithStep(libdeflate_decompressor* decompressor, DecodeStep step, const std::string& input,
-                    Output& output) {
-    const std::size_t limit = CompressionHandler::getMaxDecompressedSize(input.size());
+                    std::size_t limit, Output& output) {
     return detail::decodeGrowing(
         input.size(), limit, output, [&](void* buffer, std::size_t capacity, std::size_t& written) {
             switch (step(decompressor, input.data(), input.size(), buffer, capacity, &written)) {
@@ -75,7 +75,8 @@ bool decodeWithStep(libdeflate_decompressor* decompressor, DecodeStep step, cons
 }
 
 template <typename Output>
-Output decompressWith(const std::string& input, Type type) {
+Output decompressWith(const std::string& input, Type type,
+                      std::size_t maxOutput = std::numeric_limits<std::size_t>::max()) {
     if (input.empty()) {
         return {};
     }
@@ -83,14 +84,15 @@ Output decompressWith(const std::string& input, Type type) {
     if (!decompressor) {
         throw std::runtime_error(std::string("Failed to allocate ") + formatName(type) + " decompressor");
     }
+    const std::size_t limit = std::min(CompressionHandler::getMaxDecompressedSize(input.size()), maxOutput);
     Output output;
     bool decoded = false;
     if (type == Type::Gzip) {
-        decoded = decodeWithStep(decompressor.get(), libdeflate_gzip_decompress, input, output);
+        decoded = decodeWithStep(decompressor.get(), libdeflate_gzip_decompress, input, limit, output);
     } else {
         // HTTP "deflate" is meant to be zlib-wrapped, yet some servers send raw DEFLATE.
-        decoded = decodeWithStep(decompressor.get(), libdeflate_zlib_decompress, input, output) ||
-                  decodeWithStep(decompressor.get(), libdeflate_deflate_decompress, input, output);
+        decoded = decodeWithStep(decompressor.get(), libdeflate_zlib_decompress, input, limit, output) ||
+                  decodeWithStep(decompressor.get(), libdeflate_deflate_decompress, input, limit, output);
     }
     if (!decoded) {
         throw std::runtime_error(std::string("Failed to decompress ") + formatName(type) + " data");
@@ -155,6 +157,10 @@ std::string CompressionHandler::decompressDeflate(const std::string& data) {
 
 std::string CompressionHandler::decompress(const std::string& data, CompressionType type) {
     return isSupported(type) ? decompressWith<std::string>(data, type) : data;
+}
+
+std::string CompressionHandler::decompress(const std::string& data, CompressionType type, std::size_t maxOutput) {
+    return isSupported(type) ? decompressWith<std::string>(data, type, maxOutput) : data;
 }
 
 CompressionHandler::Bytes CompressionHandler::compressGzipToBytes(const Bytes& data) {

@@ -38,6 +38,8 @@ public:
     static std::string decompressGzip(const std::string& data);
     static std::string decompressDeflate(const std::string& data);
     static std::string decompress(const std::string& data, CompressionType type);
+    // As above, failing also when the output would pass maxOutput bytes.
+    static std::string decompress(const std::string& data, CompressionType type, std::size_t maxOutput);
 
     static Bytes compressGzipToBytes(const Bytes& data);
     static Bytes compressDeflateToBytes(const Bytes& data);

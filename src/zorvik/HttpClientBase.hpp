@@ -38,8 +38,9 @@ public:
     // True when `buffer` begins with one complete response (interim 1xx heads
     // in front of it included); `frame` then holds its length and whether the
     // connection must close. A response that cannot be framed safely comes
-    // back complete and `malformed`, spanning the whole buffer, and its
-    // parsing throws. Scans from the start on every call: a connection that
+    // back complete and `malformed`, spanning the whole buffer, with the
+    // reason in `error` (a head past its limits, or a framing its parsing
+    // would throw on). Scans from the start on every call: a connection that
     // reads in small pieces should keep a detail::ResponseFramer instead.
     static bool tryExtractResponseFrame(const std::string& buffer, HttpMethod requestMethod, bool peerClosed,
                                         ResponseFrame& frame);

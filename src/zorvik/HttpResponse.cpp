@@ -45,7 +45,7 @@ const std::string& HttpResponse::getBody() const {
         return body;
     }
     try {
-        decodedBody_ = CompressionHandler::decompress(body, compressionType_);
+        decodedBody_ = CompressionHandler::decompress(body, compressionType_, maxDecodedBytes_);
     } catch (const std::exception&) {
         // A body labelled compressed that does not decode is handed over as it came.
         decodedBody_ = body;

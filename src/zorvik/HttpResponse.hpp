@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <future>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -39,6 +40,9 @@ public:
     const std::string& getBody() const;
     CompressionType getCompressionType() const { return compressionType_; }
 
+    // Decoding that would yield more than maxBytes leaves the body as received.
+    void limitDecodedBody(std::size_t maxBytes) { maxDecodedBytes_ = maxBytes; }
+
     void setBody(const std::string& text);
     void setCompressedBody(const std::string& text, CompressionType type);
 
@@ -49,6 +53,7 @@ private:
     mutable std::string decodedBody_;
     mutable bool decodedBodyValid_ = false;
     CompressionType compressionType_ = CompressionType::None;
+    std::size_t maxDecodedBytes_ = std::numeric_limits<std::size_t>::max();
 };
 
 }  // namespace zorvik

@@ -62,4 +62,9 @@ ZorvikConfig& ZorvikConfig::threadFactory(std::shared_ptr<ThreadFactory> factory
     return *this;
 }
 
+ZorvikConfig& ZorvikConfig::maxResponseBytes(std::uint64_t bytes) {
+    maxResponseBytes_ = bytes;
+    return *this;
+}
+
 }  // namespace zorvik

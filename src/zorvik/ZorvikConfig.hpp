@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,8 +14,8 @@ namespace zorvik {
 
 // Settings of one library instance, shared by the instance, its request
 // builders and its HTTP client. Not locked: set it up before the first request.
-// The client reads logger, TLS context and thread factory once, when it is
-// created; timeout, redirects, logging switches and default headers are read
+// The client reads logger, TLS context, thread factory and response limit
+// once, when it is created; timeout, redirects, logging switches and default headers are read
 // by every new request builder.
 class ZorvikConfig {
 public:
@@ -33,6 +35,10 @@ public:
     // Null means no TLS: "https" requests fail.
     ZorvikConfig& ssl(std::shared_ptr<SSLContext> context);
     ZorvikConfig& threadFactory(std::shared_ptr<ThreadFactory> factory);
+    // Most bytes a response may take as received (head included) and once
+    // decoded; a larger one fails with status 0. Read when the client is
+    // created; unlimited by default.
+    ZorvikConfig& maxResponseBytes(std::uint64_t bytes);
 
     std::shared_ptr<LoggerAdapter> getLogger() const { return logger_; }
     bool shouldPrintRequests() const { return printRequests_; }
@@ -44,6 +50,7 @@ public:
     std::shared_ptr<SSLContext> getSSLContext() const { return sslContext_; }
     bool hasSSL() const { return sslContext_ != nullptr; }
     std::shared_ptr<ThreadFactory> getThreadFactory() const { return threadFactory_; }
+    std::uint64_t getMaxResponseBytes() const { return maxResponseBytes_; }
 
 private:
     // The one console logger shared by every configuration made with defaults.
@@ -60,6 +67,7 @@ private:
     HeaderMap defaultHeaders_;
     std::shared_ptr<SSLContext> sslContext_;
     std::shared_ptr<ThreadFactory> threadFactory_;
+    std::uint64_t maxResponseBytes_ = std::numeric_limits<std::uint64_t>::max();
 };
 
 }  // namespace zorvik

@@ -11,11 +11,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace zorvik::testing {
 namespace {
@@ -98,6 +101,121 @@ bool peerHangsUp(int fd) {
         }
     }
 }
+
+// Sends `block` again and again until `total` bytes went out or the peer
+// stops taking them.
+void sendRepeated(int fd, std::string_view block, std::uint64_t total = UINT64_MAX) {
+    for (std::uint64_t sent = 0; sent < total; sent += block.size()) {
+        if (::send(fd, block.data(), block.size(), MSG_NOSIGNAL) <= 0) {
+            return;
+        }
+    }
+}
+
+std::string manyLines(std::size_t count) {
+    constexpr std::string_view line = "X-Field: value\r\n";
+    std::string lines;
+    lines.reserve(count * line.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        lines.append(line);
+    }
+    return lines;
+}
+
+// What the process holds resident, in KiB: "VmRSS" now or "VmHWM" at its peak.
+std::size_t residentKib(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stoul(line.substr(field.size() + 1));
+        }
+    }
+    return 0;
+}
+
+void resetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// Sanitizers keep freed memory in quarantine and shadow what is used, and
+// copy so slowly that the limit shrinks to keep the rows within their deadline.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr std::size_t kMemoryScale = 3;
+constexpr std::uint64_t kResponseLimit = std::uint64_t{32} << 20;
+#else
+constexpr std::size_t kMemoryScale = 1;
+constexpr std::uint64_t kResponseLimit = std::uint64_t{256} << 20;  // what quil allows
+#endif
+const std::string kBlock(64 * 1024, 'x');
+
+struct Attack {
+    std::string name;
+    std::function<void(int fd)> send;  // after the request head was read
+    std::string statusText;
+    std::size_t peakMib;  // most the process may grow resident (the server's own text included)
+
+    friend void PrintTo(const Attack& attack, std::ostream* out) { *out << attack.name; }
+};
+
+std::vector<Attack> attacks() {
+    const std::string fieldTooMany = "Failed to parse HTTP response: Response head has more than 500 fields";
+    const std::string headTooLarge = "Failed to parse HTTP response: Response head exceeds 262144 bytes";
+    const std::string bodyTooLarge = "Response exceeds configured body limit";
+    return {
+        {"GibibyteBodyAtFullSpeed",
+         [](int fd) {
+             sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\n\r\n");
+             sendRepeated(fd, kBlock, std::uint64_t{1} << 30);
+         },
+         bodyTooLarge, 320},
+        {"EndlessChunkedBody",
+         [](int fd) {
+             sendAll(fd, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+             sendRepeated(fd, "10000\r\n" + kBlock + "\r\n");
+         },
+         bodyTooLarge, 320},
+        {"EndlessHeaderLine",
+         [](int fd) {
+             sendAll(fd, "HTTP/1.1 200 OK\r\nX-Endless: ");
+             sendRepeated(fd, kBlock);
+         },
+         headTooLarge, 16},
+        {"EndlessInterimHeads", [](int fd) { sendRepeated(fd, "HTTP/1.1 100 Continue\r\n\r\n"); },
+         "Failed to parse HTTP response: More than 10 interim responses", 16},
+        {"MillionHeaderLines",
+         [](int fd) { sendAll(fd, "HTTP/1.1 200 OK\r\n" + manyLines(1000000) + "\r\n"); },
+         headTooLarge, 64},
+        {"FiveHundredAndOneFields",
+         [](int fd) { sendAll(fd, "HTTP/1.1 200 OK\r\n" + manyLines(501) + "Content-Length: 0\r\n\r\n"); },
+         fieldTooMany, 16},
+    };
+}
+
+class HostileServerAttack : public ::testing::TestWithParam<Attack> {};
+
+// Each attack fails the exchange with its status text, before its deadline
+// and within its memory bound.
+TEST_P(HostileServerAttack, FailsTheExchangeWithinBounds) {
+    const Attack& attack = GetParam();
+    OneConnectionServer server([&attack](int fd) {
+        readRequestHead(fd);
+        attack.send(fd);
+    });
+    ZorvikConfig config = *quietConfig();
+    config.maxResponseBytes(kResponseLimit);
+    auto client = std::make_shared<LinuxAsyncEpollClient>(config);
+    resetPeakResident();
+    const std::size_t before = residentKib("VmRSS");
+
+    const auto response = client->execute(makeRequest(HttpMethod::GET, server.url(), 30000));
+
+    const std::size_t growthMib = (residentKib("VmHWM") - std::min(before, residentKib("VmHWM"))) / 1024;
+    EXPECT_EQ(response.statusCode, 0);
+    EXPECT_EQ(response.statusMessage, attack.statusText);
+    EXPECT_LE(growthMib, attack.peakMib * kMemoryScale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attacks, HostileServerAttack, ::testing::ValuesIn(attacks()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
     // A body far larger than the socket buffers: the server answers after the

@@ -133,6 +133,16 @@ TEST(BodyDecoding, BodyBeyondTheExpansionLimitIsReturnedAsReceived) {
     EXPECT_EQ(response.getBody(), packed);
 }
 
+TEST(BodyDecoding, DecodedLimitIsInclusiveAndPastItTheBodyStaysAsReceived) {
+    const std::string text(5000, 'z');
+    const std::string packed = CompressionHandler::compressGzip(text);
+    for (const auto& [limit, expected] : {std::pair{text.size(), text}, std::pair{text.size() - 1, packed}}) {
+        HttpResponse response = withHeaders({{"Content-Encoding", "gzip"}}, packed);
+        response.limitDecodedBody(limit);
+        EXPECT_EQ(response.getBody(), expected) << "limit " << limit;
+    }
+}
+
 TEST(BodyDecoding, UnknownEncodingLeavesTheBodyAlone) {
     const HttpResponse response = withHeaders({{"Content-Encoding", "br"}}, "\x1b\x02raw");
     EXPECT_EQ(response.getCompressionType(), Type::None);

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zorvik/HttpClientBase.hpp"
@@ -251,7 +252,13 @@ TEST_P(ResponseFramingTest, ParsingTheFrameAgrees) {
     }
     const std::string frameText = c.input.substr(0, result.frame.length);
     if (result.frame.malformed) {
-        EXPECT_THROW(HttpClientBase::parseHttpResponse(frameText), std::runtime_error);
+        ASSERT_NE(result.frame.error, nullptr);
+        try {
+            HttpClientBase::parseHttpResponse(frameText);
+            ADD_FAILURE() << "parsing a malformed frame succeeded";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), result.frame.error);
+        }
         return;
     }
     const HttpResponse response = HttpClientBase::parseHttpResponse(frameText);
@@ -260,6 +267,78 @@ TEST_P(ResponseFramingTest, ParsingTheFrameAgrees) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ResponseFramingTest, ::testing::ValuesIn(framingCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// A response head whose text (status line and fields, without the blank
+// line) is `size` bytes long.
+std::string headOfSize(std::size_t size) {
+    const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Fill: ";
+    return start + std::string(size - start.size(), 'a');
+}
+
+std::string headWithFields(std::size_t count) {
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 0";
+    for (std::size_t i = 1; i < count; ++i) {
+        head += "\r\nX-F: v";
+    }
+    return head;
+}
+
+std::string repeated(const std::string& text, std::size_t count) {
+    std::string all;
+    for (std::size_t i = 0; i < count; ++i) {
+        all += text;
+    }
+    return all;
+}
+
+struct HeadLimitCase {
+    std::string name;
+    std::string input;
+    const char* error;  // null: the input frames as one complete response
+
+    friend void PrintTo(const HeadLimitCase& c, std::ostream* out) { *out << c.name; }
+};
+
+std::vector<HeadLimitCase> headLimitCases() {
+    const char* tooLarge = "Response head exceeds 262144 bytes";
+    const std::string blank = "\r\n\r\n";
+    return {
+        {"HeadAtTheLimit", headOfSize(262144) + blank, nullptr},
+        {"HeadPastTheLimit", headOfSize(262145) + blank, tooLarge},
+        {"UnfinishedHeadPastTheLimit", headOfSize(262145) + "\r\n\r", tooLarge},
+        {"FiveHundredFields", headWithFields(500) + blank, nullptr},
+        {"FiveHundredAndOneFields", headWithFields(501) + blank, "Response head has more than 500 fields"},
+        {"TenInterimHeads", repeated(kContinue, 10) + kNext, nullptr},
+        {"ElevenInterimHeads", repeated(kContinue, 11) + kNext, "More than 10 interim responses"},
+    };
+}
+
+class ResponseHeadLimits : public ::testing::TestWithParam<HeadLimitCase> {};
+
+// Fed whole and in pieces; past a limit the frame is malformed with the reason.
+TEST_P(ResponseHeadLimits, HoldInEveryPieceOfTheInput) {
+    const HeadLimitCase& c = GetParam();
+    for (const std::size_t piece : {c.input.size(), std::size_t{4093}}) {
+        ResponseFramer framer;
+        ResponseFrame frame;
+        bool complete = false;
+        for (std::size_t size = piece; !complete && size < c.input.size() + piece; size += piece) {
+            complete = framer.tryExtract(std::string_view(c.input).substr(0, size), false, false, frame);
+        }
+        ASSERT_TRUE(complete) << "pieces of " << piece;
+        EXPECT_EQ(frame.malformed, c.error != nullptr);
+        EXPECT_STREQ(frame.error, c.error);
+        EXPECT_EQ(frame.length, c.input.size());
+    }
+}
+
+TEST(ResponseHeadLimits, UnfinishedHeadAtTheLimitMayStillComplete) {
+    ResponseFrame frame;
+    EXPECT_FALSE(ResponseFramer{}.tryExtract(headOfSize(262144) + "\r\n\r", false, false, frame));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResponseHeadLimits, ::testing::ValuesIn(headLimitCases()),
                          [](const auto& info) { return info.param.name; });
 
 // How a reactor uses it: frame, take the bytes out, reset, frame again.

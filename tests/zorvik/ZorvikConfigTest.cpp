@@ -36,6 +36,7 @@ TEST(ZorvikConfig, FreshConfigurationHasTheLibraryDefaults) {
     EXPECT_NE(dynamic_cast<ConsoleLoggerAdapter*>(config.getLogger().get()), nullptr);
     ASSERT_NE(config.getThreadFactory(), nullptr);
     EXPECT_EQ(config.getThreadFactory()->getMaxThreads(), 2U);
+    EXPECT_EQ(config.getMaxResponseBytes(), UINT64_MAX);
 }
 
 TEST(ZorvikConfig, FreshConfigurationsShareOneConsoleLogger) {
@@ -62,7 +63,8 @@ TEST(ZorvikConfig, SettersChainAndStore) {
         .followRedirects(false)
         .maxRedirects(0)
         .ssl(context)
-        .threadFactory(factory);
+        .threadFactory(factory)
+        .maxResponseBytes(1024);
     EXPECT_EQ(config.getLogger(), nullptr);
     EXPECT_TRUE(config.shouldPrintRequests());
     EXPECT_TRUE(config.shouldPrintResponses());
@@ -72,6 +74,7 @@ TEST(ZorvikConfig, SettersChainAndStore) {
     EXPECT_TRUE(config.hasSSL());
     EXPECT_EQ(config.getSSLContext(), context);
     EXPECT_EQ(config.getThreadFactory(), factory);
+    EXPECT_EQ(config.getMaxResponseBytes(), 1024U);
 }
 
 TEST(ZorvikThreadFactory, StartsAThreadOnEveryCallWhateverItsMaximum) {

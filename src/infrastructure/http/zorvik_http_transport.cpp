@@ -16,6 +16,8 @@ namespace {
 
 constexpr const char* kUserAgent = "Quil/0.1.0";
 constexpr std::int64_t kMaxTimeoutMilliseconds = 2147483647;
+// No platform answer comes near this; a larger one is a hostile or broken server.
+constexpr std::uint64_t kMaxResponseBytes = std::uint64_t{256} << 20;
 
 // The program reports failures itself; the library must print nothing, and
 // must never echo a request (and with it the token) anywhere.
@@ -78,6 +80,7 @@ std::shared_ptr<zorvik::ZorvikConfig> ZorvikHttpTransport::Implementation::creat
 
     configuration->timeout(zorvikTimeoutMilliseconds(clientConfig.requestTimeout()));
     configuration->followRedirects(false).printRequests(false).printResponses(false);
+    configuration->maxResponseBytes(kMaxResponseBytes);
 
     configuration->defaultHeader("User-Agent", kUserAgent);
     if (const auto& token = clientConfig.accessToken()) {

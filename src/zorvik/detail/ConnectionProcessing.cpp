@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <string_view>
 #include <sys/socket.h>
 #include <utility>
@@ -81,6 +82,14 @@ ReadOutcome readSome(ConnectionState& connection, char* buffer, std::size_t size
         error = std::string("Read error: ") + std::strerror(errno);
         return ReadOutcome::Failed;
     }
+}
+
+// Framing of the oldest awaited response already failed (a head past its
+// limits, a broken length or chunk).
+bool firstResponseMalformed(ConnectionState& connection) {
+    ResponseFrame frame;
+    const bool headRequest = connection.pendingRequests.front()->request.method == HttpMethod::HEAD;
+    return connection.framer.tryExtract(connection.readBuffer, headRequest, false, frame) && frame.malformed;
 }
 
 void updateConnectionPhase(ConnectionState& connection) {
@@ -170,8 +179,11 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
     // The reactor thread and callers driving their own requests read here.
     thread_local std::vector<char> chunk;
     chunk.resize(backend_.readChunkSize());
+    // A server that sends without pause never lets the reads would-block, and
+    // deadlines are enforced only between steps.
+    const Clock::time_point deadline = connection.earliestDeadlineLocked();
     std::string error;
-    while (!connection.pendingRequests.empty()) {
+    while (!connection.pendingRequests.empty() && Clock::now() < deadline) {
         long n = 0;
         const auto outcome = readSome(connection, chunk.data(), chunk.size(), n, error);
         if (outcome == ReadOutcome::Failed) {
@@ -191,6 +203,11 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
         connection.readBuffer.append(chunk.data(), count);
         connection.bytesReceived += count;
         connection.lastActivity = Clock::now();
+        if (firstResponseMalformed(connection)) {
+            // Nothing more can make it whole; a server sending without pause
+            // must not fill memory in the meantime.
+            break;
+        }
         // A short read has emptied the socket: asking again would only
         // hear "would block". TLS may hold decrypted bytes back, so it reads
         // until the layer says so.
@@ -229,9 +246,13 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
                 connection->closeAfterResponse = true;
             }
             try {
+                if (frame.error != nullptr) {
+                    throw std::runtime_error(frame.error);
+                }
                 // Parsed in place: a response is never copied whole on the reactor thread.
                 const auto text = std::string_view(connection->readBuffer).substr(0, length);
                 finished.emplace_back(context, parseHttpResponse(text));
+                finished.back().second.limitDecodedBody(limits_.maxResponseBytes);
             } catch (const std::exception& failure) {
                 error = std::string("Failed to parse HTTP response: ") + failure.what();
                 failed = takeAllForFailure(*connection);

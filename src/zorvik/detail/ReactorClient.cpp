@@ -26,6 +26,7 @@ public:
           logger_(orDefault(std::move(parts.logger))),
           backend_(makeBackend(logger_)),
           core_(*backend_, std::move(parts.sslContext), logger_) {
+        core_.limitResponseBytes(parts.maxResponseBytes);
         // The reactor thread comes last; if it cannot start, the members
         // already made are torn down by their own destructors.
         workerThread_ = threadFactory_->createThread([this] { workerLoop(); });

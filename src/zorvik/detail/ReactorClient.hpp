@@ -6,7 +6,9 @@
 #include "zorvik/ThreadFactory.hpp"
 #include "zorvik/ZorvikConfig.hpp"
 
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 
 namespace zorvik::detail {
@@ -15,14 +17,16 @@ class ReactorBackend;
 class ReactorCore;
 
 // What a reactor client is built from; a missing thread factory or logger is
-// replaced by the library's defaults, a missing TLS context stays missing.
+// replaced by the library's defaults, a missing TLS context stays missing, and
+// the response limit is unlimited unless the configuration sets one.
 struct ReactorClientParts {
     std::shared_ptr<ThreadFactory> threadFactory;
     std::shared_ptr<LoggerAdapter> logger;
     std::shared_ptr<SSLContext> sslContext;
+    std::uint64_t maxResponseBytes = std::numeric_limits<std::uint64_t>::max();
 
     static ReactorClientParts from(const ZorvikConfig& config) {
-        return {config.getThreadFactory(), config.getLogger(), config.getSSLContext()};
+        return {config.getThreadFactory(), config.getLogger(), config.getSSLContext(), config.getMaxResponseBytes()};
     }
 };
 

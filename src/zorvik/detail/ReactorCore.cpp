@@ -16,6 +16,10 @@ constexpr const char* kResolverRefused = "DNS resolver queue is full or shutting
 constexpr const char* kNoConnection = "Failed to acquire connection";
 constexpr const char* kConnectionUnavailable = "Connection unavailable";
 
+std::size_t clampToSize(std::uint64_t value) {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::size_t>::max()));
+}
+
 // The core whose reactor thread or resolver task the calling thread runs.
 thread_local const ReactorCore* currentCore = nullptr;
 
@@ -71,13 +75,14 @@ bool ReactorCore::submitResolverTask(std::function<void()> task) {
 }
 
 void ReactorCore::configure(const AsyncSessionConfig& config) {
-    const auto clamp = [](std::uint64_t value) {
-        return static_cast<std::size_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::size_t>::max()));
-    };
-    limits_.maxConnections = clamp(config.maxConnections);
-    limits_.maxResponseBytes = clamp(config.maxResponseBytes);
+    limits_.maxConnections = clampToSize(config.maxConnections);
+    limitResponseBytes(config.maxResponseBytes);
     limits_.idleConnectionTtl = config.idleConnectionTtl;
     limits_.endpointPolicy = config.endpointPolicy;
+}
+
+void ReactorCore::limitResponseBytes(std::uint64_t bytes) {
+    limits_.maxResponseBytes = clampToSize(bytes);
 }
 
 void ReactorCore::performHttpRequest(const HttpRequest& request,

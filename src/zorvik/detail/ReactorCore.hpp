@@ -43,6 +43,8 @@ public:
     // Takes a session's connection limit, response limit, idle lifetime and endpoint policy.
     // Before the first request only: the limits are read without a lock.
     void configure(const AsyncSessionConfig& config);
+    // The most bytes one response may take; before the first request only.
+    void limitResponseBytes(std::uint64_t bytes);
 
     // Starts a request; the callback runs exactly once.
     void submit(const HttpRequest& request, Callback callback);

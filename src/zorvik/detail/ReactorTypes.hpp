@@ -117,7 +117,8 @@ struct ConnectionState {
 
 inline constexpr std::chrono::milliseconds kNeverExpires{std::numeric_limits<std::chrono::milliseconds::rep>::max()};
 
-// The pool's limits; an asynchronous session sets them before its first request.
+// The pool's limits: the client's configuration sets the response limit, an
+// asynchronous session all of them, before the first request.
 struct ReactorLimits {
     std::size_t maxConnections = std::numeric_limits<std::size_t>::max();
     std::size_t maxResponseBytes = std::numeric_limits<std::size_t>::max();

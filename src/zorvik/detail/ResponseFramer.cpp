@@ -8,6 +8,12 @@ namespace {
 
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 
+constexpr const char* kHeadTooLarge = "Response head exceeds 262144 bytes";
+constexpr const char* kTooManyFields = "Response head has more than 500 fields";
+constexpr const char* kTooManyInterim = "More than 10 interim responses";
+static_assert(kMaxResponseHeadBytes == 262144 && kMaxResponseHeadFields == 500 && kMaxInterimResponses == 10,
+              "the texts name the limits");
+
 bool hasNoBody(bool headRequest, int statusCode) {
     return headRequest || (statusCode >= 100 && statusCode <= 199) || statusCode == 204 || statusCode == 304;
 }
@@ -17,9 +23,14 @@ bool complete(ResponseFrame& frame, std::uint64_t length, bool closeConnection) 
     return true;
 }
 
-bool malformed(ResponseFrame& frame, std::string_view buffer) {
-    frame = {buffer.size(), true, true};
+bool malformed(ResponseFrame& frame, std::string_view buffer, const char* error) {
+    frame = {buffer.size(), true, true, error};
     return true;
+}
+
+// Lines after the status line; a line without ':' counts, as it costs the same.
+std::size_t fieldLines(std::string_view head) {
+    return static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n'));
 }
 
 }  // namespace
@@ -34,23 +45,42 @@ bool ResponseFramer::tryExtract(std::string_view buffer, bool headRequest, bool 
         headRequest_ = headRequest;
     }
     seenSize_ = buffer.size();
-    if (!head_ && !findFinalHead(buffer)) {
-        return false;
+    if (!head_) {
+        const char* error = nullptr;
+        if (!findFinalHead(buffer, error)) {
+            return error != nullptr && malformed(frame, buffer, error);
+        }
     }
     return frameBody(buffer, peerClosed, frame);
 }
 
-bool ResponseFramer::findFinalHead(std::string_view buffer) {
+bool ResponseFramer::findFinalHead(std::string_view buffer, const char*& error) {
     while (true) {
         const std::size_t headEnd = buffer.find(kHeadEnd, searchFrom_);
         if (headEnd == std::string_view::npos) {
+            if (buffer.size() - headStart_ >= kMaxResponseHeadBytes + kHeadEnd.size()) {
+                error = kHeadTooLarge;
+            }
             searchFrom_ = buffer.size() < kHeadEnd.size()
                               ? headStart_
                               : std::max(headStart_, buffer.size() - (kHeadEnd.size() - 1));
             return false;
         }
-        HeadInfo info = inspectHead(buffer.substr(headStart_, headEnd - headStart_));
+        const std::string_view headText = buffer.substr(headStart_, headEnd - headStart_);
+        if (headText.size() > kMaxResponseHeadBytes) {
+            error = kHeadTooLarge;
+            return false;
+        }
+        if (fieldLines(headText) > kMaxResponseHeadFields) {
+            error = kTooManyFields;
+            return false;
+        }
+        HeadInfo info = inspectHead(headText);
         if (isInterimStatus(info.statusCode)) {
+            if (++interimHeads_ > kMaxInterimResponses) {
+                error = kTooManyInterim;
+                return false;
+            }
             headStart_ = searchFrom_ = headEnd + kHeadEnd.size();
             continue;
         }
@@ -63,7 +93,7 @@ bool ResponseFramer::findFinalHead(std::string_view buffer) {
 bool ResponseFramer::frameBody(std::string_view buffer, bool peerClosed, ResponseFrame& frame) {
     const HeadInfo& head = *head_;
     if (head.error != nullptr) {
-        return malformed(frame, buffer);
+        return malformed(frame, buffer, head.error);
     }
     if (hasNoBody(headRequest_, head.statusCode)) {
         return complete(frame, bodyStart_, head.closeConnection);
@@ -76,7 +106,7 @@ bool ResponseFramer::frameBody(std::string_view buffer, bool peerClosed, Respons
             case ChunkScanner::Status::Complete:
                 return complete(frame, chunks_->end(), head.closeConnection);
             case ChunkScanner::Status::Malformed:
-                return malformed(frame, buffer);
+                return malformed(frame, buffer, chunks_->error());
             case ChunkScanner::Status::Incomplete:
                 return false;
         }

@@ -14,11 +14,18 @@ struct ResponseFrame {
     std::uint64_t length = 0;
     // The connection must not be reused after this response.
     bool closeConnection = false;
-    // The response cannot be framed safely (bad length or chunk framing): the
-    // frame then spans the whole buffer, closes the connection, and parsing
-    // its text fails with the reason.
+    // The response cannot be framed safely (bad length or chunk framing, a
+    // head past its limits): the frame then spans the whole buffer and closes
+    // the connection, and `error` says why.
     bool malformed = false;
+    const char* error = nullptr;
 };
+
+// Limits on the heads of one response, so that a server cannot make a client
+// hold an endless head or wait through endless interim answers.
+inline constexpr std::size_t kMaxResponseHeadBytes = 256 * 1024;  // status line and fields
+inline constexpr std::size_t kMaxResponseHeadFields = 500;
+inline constexpr std::size_t kMaxInterimResponses = 10;
 
 // Decides whether a connection's read buffer begins with one complete
 // response, remembering its progress between calls so that a response read
@@ -34,7 +41,9 @@ public:
     void reset();
 
 private:
-    bool findFinalHead(std::string_view buffer);
+    // False while the final head is incomplete; `error` is set when a head
+    // breaks one of the limits.
+    bool findFinalHead(std::string_view buffer, const char*& error);
     bool frameBody(std::string_view buffer, bool peerClosed, ResponseFrame& frame);
 
     bool headRequest_ = false;
@@ -42,6 +51,7 @@ private:
     std::size_t headStart_ = 0;
     std::size_t searchFrom_ = 0;
     std::size_t bodyStart_ = 0;
+    std::size_t interimHeads_ = 0;
     std::optional<HeadInfo> head_;
     std::optional<ChunkScanner> chunks_;
 };

@@ -45,7 +45,8 @@ bool allowedByPolicy(const EndpointPolicy& policy, const std::string& host, cons
 
 // The socket with its connect done or under way, or -1.
 int startConnect(const addrinfo& address) {
-    const int fd = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+    // Close-on-exec: a program the caller starts must not inherit the connection.
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
     if (fd < 0) {
         return -1;
     }
