@@ -169,6 +169,12 @@ void LoopbackServer::acceptLoop() {
         const int noDelay = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         const std::lock_guard lock(mutex_);
+        if (stopping_) {
+            // stop() has already shut down the connections it knew; this one
+            // would be served by nobody and joined forever.
+            ::close(fd);
+            return;
+        }
         ++accepts_;
         auto& connection = connections_.emplace_back();
         connection.fd = fd;
