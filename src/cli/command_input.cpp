@@ -1,13 +1,14 @@
-#include <fstream>
 #include <istream>
 #include <iterator>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/command_helpers.hpp"
+#include "infrastructure/config/file_text.hpp"
 
 namespace quarlino::quil::cli {
 namespace {
@@ -57,16 +58,12 @@ std::string readFile(std::string_view path, std::istream& in) {
     if (path == "-") {
         return readAll(in);
     }
-    std::ifstream file(std::string(path), std::ios::in | std::ios::binary);
-    if (!file) {
-        throw std::runtime_error("cannot open file: " + std::string(path));
-    }
     // A directory opens but fails on the first read; it is no file either.
-    try {
-        return readAll(file);
-    } catch (const std::exception&) {
+    auto text = infrastructure::config::readFileText(std::string(path));
+    if (!text) {
         throw std::runtime_error("cannot open file: " + std::string(path));
     }
+    return std::move(*text);
 }
 
 nlohmann::json readJsonObjectDocument(std::string_view path, std::istream& in, std::string_view subject) {

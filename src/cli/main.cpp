@@ -1,3 +1,4 @@
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -50,6 +51,11 @@ int checkOutputWritten(int exitCode, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past `ulimit -f` a write must fail with its error, so that a
+    // configuration write reports it and removes its temporary file, rather
+    // than the signal killing the program silently.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     std::vector<std::string_view> arguments;
     for (int index = 1; index < argc; ++index) {
         arguments.emplace_back(argv[index]);

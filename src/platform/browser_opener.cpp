@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -22,6 +24,20 @@ std::string browserProgram() {
     return "xdg-open";
 }
 
+// The browser gets the environment without the access token: it is a
+// program of the user's choosing and needs no credentials of ours.
+std::vector<char*> browserEnvironment() {
+    constexpr std::string_view hidden = "QUARLINO_ACCESS_TOKEN=";
+    std::vector<char*> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string_view(*entry).substr(0, hidden.size()) != hidden) {
+            entries.push_back(*entry);
+        }
+    }
+    entries.push_back(nullptr);
+    return entries;
+}
+
 }  // namespace
 
 void PlatformBrowserOpener::open(std::string_view url, std::ostream& out) {
@@ -32,7 +48,8 @@ void PlatformBrowserOpener::open(std::string_view url, std::ostream& out) {
 
     char* const argv[] = {program.data(), argument.data(), nullptr};
     pid_t child = 0;
-    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    std::vector<char*> environment = browserEnvironment();
+    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environment.data()) != 0) {
         throw std::runtime_error("cannot open the browser; set QUIL_BROWSER to a browser command");
     }
     // Reaps a launcher that has already handed over to a running browser;

@@ -278,26 +278,30 @@ TEST_F(AuthCommand, WhoamiWithoutATokenSendsNothing) {
 
 
 // The browser login, with QUIL_BROWSER pointing at a script that records the
-// URL it was given.
+// URL it was given, its environment and, last, its open descriptors: `ls`
+// run in its place lists what it inherited and the one it opens itself (3).
 class BrowserLogin : public AuthCommand {
 protected:
     BrowserLogin() {
         const auto script = home() / "browser.sh";
-        std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << argumentsFile().string() << "'\n";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << record("arguments").string() << "'\n"
+                              << "env > '" << record("environment").string() << "'\n"
+                              << "exec ls /proc/self/fd > '" << record("descriptors").string() << "'\n";
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         setEnvironment("QUIL_BROWSER", script.string());
     }
 
-    std::filesystem::path argumentsFile() const { return home() / "browser-arguments"; }
+    std::filesystem::path record(const std::string& name) const { return home() / ("browser-" + name); }
 
-    // The browser runs on its own; give it a moment to write its record.
-    std::string browserArguments() const {
-        for (int attempt = 0; attempt < 500 && !std::filesystem::exists(argumentsFile()); ++attempt) {
+    // The browser runs on its own; give it a moment to write its records.
+    std::string browserRecord(const std::string& name) const {
+        for (int attempt = 0; attempt < 500 && !std::filesystem::exists(record("descriptors")); ++attempt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return readFile(argumentsFile());
+        return readFile(record(name));
     }
+    std::string browserArguments() const { return browserRecord("arguments"); }
 
     static std::string startAnswer(int expiresInSeconds) {
         return json{{"authorizationCode", "code-77"},
@@ -361,6 +365,23 @@ TEST_F(BrowserLogin, PollsUntilThePlatformHandsOutAToken) {
         expectIdentity(request, std::nullopt, std::nullopt);
     }
     expectSignedInAsDefault("tok-new");
+}
+
+// The token polls' keep-alive connection is open while the browser starts:
+// the browser must neither inherit it (and read the platform's answer) nor
+// find a token in its environment.
+TEST_F(BrowserLogin, BrowserGetsOnlyTheStandardStreamsAndNoToken) {
+    setEnvironment("QUARLINO_ACCESS_TOKEN", "tok-from-the-environment");
+    setEnvironment("QUARLINO_ACCESS_TOKEN_HINT", "kept");
+    platform.expect("POST", "/api/v1/user/cli/login/request").respond(200, startAnswer(60));
+    platform.expect("POST", "/api/v1/user/cli/token").respond(200, loginAnswer);
+
+    EXPECT_EQ(quil({"auth", "login", "--server", platform.url()}).exitCode, 0);
+
+    EXPECT_EQ(browserRecord("descriptors"), "0\n1\n2\n3\n");
+    const std::string environment = browserRecord("environment");
+    EXPECT_EQ(environment.find("tok-from-the-environment"), std::string::npos);
+    EXPECT_NE(environment.find("QUARLINO_ACCESS_TOKEN_HINT=kept\n"), std::string::npos);
 }
 
 TEST_F(BrowserLogin, GivesUpOnceTheExchangeExpires) {

@@ -49,6 +49,15 @@ TEST_F(ProfileCommand, FirstCreatedProfileBecomesActiveWithItsUrlNormalised) {
     EXPECT_FALSE(std::filesystem::exists(credentialsFile()));
 }
 
+// Past `ulimit -f` the write fails with its error instead of the signal
+// killing quil silently, and its temporary file goes.
+TEST_F(ProfileCommand, WritePastTheFileSizeLimitFailsAndLeavesNoTemporaryFile) {
+    expectOutcome(quilWithFileSizeLimit({"profile", "create", "work", "--server", alphaServer}),
+                  {1, "", "quil: cannot complete Quil configuration write: " + profilesFile().string() + "\n"});
+    EXPECT_FALSE(std::filesystem::exists(profilesFile().string() + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(profilesFile()));
+}
+
 TEST_F(ProfileCommand, SecondProfileLeavesTheActiveOne) {
     storeThreeProfiles();
 

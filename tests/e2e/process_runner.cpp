@@ -85,6 +85,9 @@ public:
         ::posix_spawn_file_actions_adddup2(&actions_, in, STDIN_FILENO);
         ::posix_spawn_file_actions_adddup2(&actions_, out, STDOUT_FILENO);
         ::posix_spawn_file_actions_adddup2(&actions_, err, STDERR_FILENO);
+        // Whatever this process holds open (say, from the test runner) is not
+        // the child's to inherit, so any other descriptor it has is its own.
+        ::posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1);
         ::posix_spawnattr_init(&attributes_);
         sigset_t none;
         sigemptyset(&none);

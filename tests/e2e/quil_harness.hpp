@@ -46,6 +46,8 @@ protected:
     QuilEndToEnd();
 
     ProcessResult quil(std::vector<std::string> arguments, std::string input = {}) const;
+    // quil with the file-size limit (`ulimit -f`) at zero: every write to a file fails.
+    ProcessResult quilWithFileSizeLimit(std::vector<std::string> arguments) const;
 
     void setEnvironment(const std::string& name, const std::string& value) { environment_[name] = value; }
     void unsetEnvironment(const std::string& name) { environment_.erase(name); }

@@ -1,4 +1,5 @@
 #include "infrastructure/config/config_files.hpp"
+#include "infrastructure/config/file_text.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -164,12 +164,12 @@ nlohmann::json readJson(const fs::path& path, const nlohmann::json& fallback) {
     if (!fs::exists(fs::status(path))) {
         return fallback;
     }
-    std::ifstream stream(path);
-    if (!stream) {
+    const auto text = readFileText(path.string());
+    if (!text) {
         throw std::runtime_error("cannot read Quil configuration: " + path.string());
     }
     try {
-        return nlohmann::json::parse(stream, nullptr, true, false);
+        return nlohmann::json::parse(*text, nullptr, true, false);
     } catch (const nlohmann::json::exception& error) {
         throw std::runtime_error("invalid Quil configuration in " + path.string() + ": " + error.what());
     }
