@@ -7,6 +7,7 @@
 
 #include "application/api_error.hpp"
 #include "cli/command_line.hpp"
+#include "cli/visible_text.hpp"
 
 namespace quarlino::quil::cli {
 namespace {
@@ -35,7 +36,8 @@ FailureClass classifyApiStatus(int status) {
 void writeError(std::ostream& out, bool json, std::string_view code, std::string_view message,
                 std::optional<int> httpStatus) {
     if (!json) {
-        out << "quil: " << message << "\n";
+        // The message may carry platform text; the JSON form escapes it anyway.
+        out << "quil: " << visibleText(message, LineBreaks::Keep) << "\n";
         return;
     }
     nlohmann::json record{{"code", code}, {"message", message}};

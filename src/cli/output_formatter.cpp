@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/visible_text.hpp"
+
 namespace quarlino::quil::cli {
 
 namespace {
@@ -61,7 +63,7 @@ void OutputFormatter::write(std::string_view text) { out_ << text; }
 
 void OutputFormatter::message(std::string_view text) {
     if (mode() == Mode::Table) {
-        line(text);
+        line(visibleText(text, LineBreaks::Keep));
     }
 }
 
@@ -87,27 +89,33 @@ void OutputFormatter::logs(const std::vector<model::ExecutionLog>& entries, std:
 
 void OutputFormatter::table(const std::vector<std::string>& headers,
                             const std::vector<std::vector<std::string>>& rows) {
-    std::vector<std::size_t> widths;
-    widths.reserve(headers.size());
-    for (const std::string& header : headers) {
-        widths.push_back(header.size());
-    }
-    for (const auto& row : rows) {
-        for (std::size_t index = 0; index < std::min(row.size(), widths.size()); ++index) {
-            widths[index] = std::max(widths[index], row[index].size());
+    // Cells are made visible first, so that widths count what is printed.
+    const auto visibleRow = [](const std::vector<std::string>& cells) {
+        std::vector<std::string> visible;
+        visible.reserve(cells.size());
+        for (const std::string& cell : cells) {
+            visible.push_back(visibleText(cell, LineBreaks::Show));
         }
+        return visible;
+    };
+    std::vector<std::vector<std::string>> lines{visibleRow(headers)};
+    lines.reserve(rows.size() + 1);
+    for (const auto& row : rows) {
+        lines.push_back(visibleRow(row));
     }
 
+    std::vector<std::size_t> widths(headers.size(), 0);
+    for (const auto& cells : lines) {
+        for (std::size_t index = 0; index < std::min(cells.size(), widths.size()); ++index) {
+            widths[index] = std::max(widths[index], cells[index].size());
+        }
+    }
     // Every column, the last one included, is padded to its width plus two.
-    const auto writeLine = [this, &widths](const std::vector<std::string>& cells) {
+    for (const auto& cells : lines) {
         for (std::size_t index = 0; index < std::min(cells.size(), widths.size()); ++index) {
             out_ << std::left << std::setw(static_cast<int>(widths[index] + 2)) << cells[index];
         }
         out_ << '\n';
-    };
-    writeLine(headers);
-    for (const auto& row : rows) {
-        writeLine(row);
     }
 }
 

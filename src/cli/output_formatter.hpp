@@ -30,13 +30,16 @@ public:
     bool isJson() const { return format_ == static_cast<std::uint8_t>(OutputFormat::Json); }
     bool isQuiet() const { return quiet_; }
 
-    // Human notices and receipts: table mode without --quiet only.
+    // Human notices and receipts: table mode without --quiet only. Control
+    // characters show as stand-ins (visibleText); line feeds and tabs stay.
     void message(std::string_view text);
     // Written in every mode; ends with exactly one "\n" of its own or the text's.
     void rawJson(std::string_view text);
     // Run log lines from startIndex on (quiet too); JSON mode prints the whole body.
     void logs(const std::vector<model::ExecutionLog>& entries, std::string_view rawBody, std::size_t startIndex);
-    // Left-aligned columns, each as wide as its widest cell (in bytes) plus two blanks.
+    // Left-aligned columns, each as wide as its widest cell (in bytes, as
+    // printed) plus two blanks. Control characters in cells, line feeds and
+    // tabs included, show as stand-ins, so one row is one line.
     void table(const std::vector<std::string>& headers, const std::vector<std::vector<std::string>>& rows);
 
     // Local state: these print documents of their own in JSON mode.

@@ -49,6 +49,11 @@ TEST(WriteError, TextFormShowsOnlyTheMessage) {
     EXPECT_EQ(written(false, "INTERNAL_ERROR", "", std::nullopt), "quil: \n");
 }
 
+TEST(WriteError, TextFormShowsControlsButKeepsLineBreaks) {
+    EXPECT_EQ(written(false, "API_ERROR", "bad \x1B]0;t\x07 name\r\nnext\tline\xC2\x85", 500),
+              "quil: bad ^[]0;t^G name^M\nnext\tline\\u0085\n");
+}
+
 TEST(WriteError, JsonFormIsOneCompactRecordWithKeysInByteOrder) {
     EXPECT_EQ(written(true, "NOT_FOUND", "project not found", 404),
               "{\"code\":\"NOT_FOUND\",\"httpStatus\":404,\"message\":\"project not found\"}\n");

@@ -111,7 +111,13 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"EmptyCellsArePadded", {"A", "B"}, {{"", ""}}, "A  B  \n      \n"},
         TableCase{"WidthsAreBytes", {"X", "Y"}, {{"\xC3\xA9\xC3\xA9", "y"}}, "X     Y  \n\xC3\xA9\xC3\xA9  y  \n"},
         TableCase{"CellsBeyondTheHeadersAreDropped", {"A"}, {{"a", "extra"}}, "A  \na  \n"},
-        TableCase{"ShortRowWritesItsCells", {"A", "B"}, {{"a"}}, "A  B  \na  \n"}),
+        TableCase{"ShortRowWritesItsCells", {"A", "B"}, {{"a"}}, "A  B  \na  \n"},
+        // A hostile name can neither drive the terminal nor break its row;
+        // widths count the stand-ins as printed.
+        TableCase{"ControlsShowAsStandIns",
+                  {"NAME", "ID"},
+                  {{"\x1B]0;t\x07" "a\r\nb\tc\xC2\x9B", "1"}},
+                  "NAME                     ID  \n^[]0;t^Ga^M^Jb^Ic\\u009b  1   \n"}),
     [](const testing::TestParamInfo<TableCase>& info) { return info.param.name; });
 
 struct RawJsonCase {
@@ -133,7 +139,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, RawJsonTest,
                          testing::Values(RawJsonCase{"", "\n"}, RawJsonCase{"\n", "\n"},
                                          RawJsonCase{"{\"a\":1}", "{\"a\":1}\n"},
                                          RawJsonCase{"{\"a\":1}\n", "{\"a\":1}\n"},
-                                         RawJsonCase{"[]\n\n", "[]\n\n"}, RawJsonCase{" {} ", " {} \n"}));
+                                         RawJsonCase{"[]\n\n", "[]\n\n"}, RawJsonCase{" {} ", " {} \n"},
+                                         // The platform's own text, byte for byte.
+                                         RawJsonCase{"{\"n\":\"\x1B[2J\r\n\"}", "{\"n\":\"\x1B[2J\r\n\"}\n"}));
 
 TEST(MessageTest, AppearsOnlyInTableModeWithoutQuiet) {
     for (const Mode mode : {Mode::Table, Mode::Quiet, Mode::Json, Mode::QuietJson}) {
@@ -141,6 +149,12 @@ TEST(MessageTest, AppearsOnlyInTableModeWithoutQuiet) {
         out->message("Deleted profile dev");
         EXPECT_EQ(out.text(), mode == Mode::Table ? "Deleted profile dev\n" : "") << nameOf(mode);
     }
+}
+
+TEST(MessageTest, ShowsControlsButKeepsItsLines) {
+    Output out(Mode::Table);
+    out->message("Deleted \x1B[2Jdev\r\nNext:\tline");
+    EXPECT_EQ(out.text(), "Deleted ^[[2Jdev^M\nNext:\tline\n");
 }
 
 struct JoinCase {
@@ -203,6 +217,12 @@ INSTANTIATE_TEST_SUITE_P(
     StartIndexes, LogsTest,
     testing::Values(LogsCase{0, "10:00:01 [checkout] cloned\n10:00:02 [SHELL] built\n10:00:03 [] bare\n"},
                     LogsCase{2, "10:00:03 [] bare\n"}, LogsCase{3, ""}, LogsCase{7, ""}));
+
+TEST(LogsTest, EntriesStayByteForByte) {
+    Output out(Mode::Table);
+    out->logs({{"a\x1B[1m", "", "\x1B[31mred\r", "t\x07"}}, "", 0);
+    EXPECT_EQ(out.text(), "t\x07 [a\x1B[1m] \x1B[31mred\r\n");
+}
 
 TEST(LogsJsonTest, PrintsTheWholeBodyWhateverTheStartIndex) {
     Output out(Mode::QuietJson);

@@ -1,0 +1,74 @@
+#include "cli/visible_text.hpp"
+
+#include <cstddef>
+
+namespace quarlino::quil::cli {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+bool isContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
+
+// Length of the UTF-8 sequence that starts at `at`, or 0 when no well-formed
+// lead and continuation bytes start there.
+std::size_t sequenceLength(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                               ? 4
+                                                                                             : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t index = at + 1; index < at + length; ++index) {
+        if (!isContinuation(static_cast<unsigned char>(text[index]))) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void appendHex(std::string& out, std::string_view prefix, unsigned char value) {
+    out += prefix;
+    out += kHexDigits[value >> 4];
+    out += kHexDigits[value & 0x0F];
+}
+
+}  // namespace
+
+std::string visibleText(std::string_view text, LineBreaks lineBreaks) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x20 || byte == 0x7F) {
+            if (lineBreaks == LineBreaks::Keep && (byte == '\n' || byte == '\t')) {
+                out += static_cast<char>(byte);
+            } else {
+                out += '^';
+                out += static_cast<char>(byte ^ 0x40);
+            }
+            ++at;
+        } else if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            ++at;
+        } else if (const std::size_t length = sequenceLength(text, at); length > 0) {
+            const auto second = static_cast<unsigned char>(text[at + 1]);
+            if (byte == 0xC2 && second <= 0x9F) {
+                appendHex(out, "\\u00", second);
+            } else {
+                out.append(text.substr(at, length));
+            }
+            at += length;
+        } else {
+            if (byte <= 0x9F) {
+                appendHex(out, "\\x", byte);
+            } else {
+                out += static_cast<char>(byte);
+            }
+            ++at;
+        }
+    }
+    return out;
+}
+
+}  // namespace quarlino::quil::cli
