@@ -1,6 +1,7 @@
 #include "zorvik/HttpClient.hpp"
 
 #include "zorvik/LinuxAsyncEpollClient.hpp"
+#include "zorvik/LinuxUringClient.hpp"
 #include "zorvik/ZorvikConfig.hpp"
 #include "zorvik/detail/BoundedTaskExecutor.hpp"
 
@@ -39,7 +40,8 @@ std::unique_ptr<HttpClient> HttpClient::create(const ZorvikConfig& config, IoBac
             chosen = IoBackend::Epoll;
             return std::make_unique<LinuxAsyncEpollClient>(config);
         case IoBackend::IoUring:
-            break;
+            chosen = IoBackend::IoUring;
+            return std::make_unique<LinuxUringHttpClient>(config);
     }
     throw std::invalid_argument("Requested I/O backend is unavailable on Linux");
 }

@@ -45,6 +45,8 @@ public:
     void configure(const AsyncSessionConfig& config);
     // The most bytes one response may take; before the first request only.
     void limitResponseBytes(std::uint64_t bytes);
+    // The limit on open connections alone, under the same rule.
+    void setMaxConnections(std::size_t limit) { limits_.maxConnections = limit; }
 
     // Starts a request; the callback runs exactly once.
     void submit(const HttpRequest& request, Callback callback);
@@ -62,6 +64,10 @@ public:
     // Reactor thread.
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
     void processReady(const ConnectionPtr& connection);
+    // Fails every request queued on the connection with `message` and closes it.
+    void failConnection(const ConnectionPtr& connection, const std::string& message) {
+        handleError(connection, message);
+    }
     void expireDeadlines();
 
     // Teardown, in this order: stop taking requests and run the resolver

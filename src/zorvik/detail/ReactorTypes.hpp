@@ -77,6 +77,9 @@ struct ConnectionState {
     bool closeAfterResponse = false;
     Clock::time_point lastActivity = Clock::now();
     bool useTls = false;
+    // Raised for every poll scheduled by a completion-based back end; only a
+    // completion of the latest poll is acted on.
+    std::uint64_t pollGeneration = 0;
     // The TCP connect has completed; a TLS handshake may still be running.
     bool tcpConnected = false;
     std::unique_ptr<SSLConnection> ssl;
