@@ -8,7 +8,6 @@
 
 #include <condition_variable>
 #include <future>
-#include <dirent.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,10 +28,12 @@ Reply stall() {
     return Reply{"", {}, true};
 }
 
-TEST(ClientTeardown, DestroyingTheClientCompletesRequestsInFlight) {
+class ClientTeardown : public BothBackends<> {};
+INSTANTIATE_TEST_SUITE_P(Backends, ClientTeardown, kReactorBackends, BackendCaseName());
+
+TEST_P(ClientTeardown, DestroyingTheClientCompletesRequestsInFlight) {
     LoopbackServer server;
     server.setHandler([](const std::string&) { return stall(); });
-    auto client = makeClient();
     std::vector<std::future<HttpResponse>> pending;
     for (int i = 0; i < 3; ++i) {
         pending.push_back(client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 60000)));
@@ -46,7 +47,33 @@ TEST(ClientTeardown, DestroyingTheClientCompletesRequestsInFlight) {
     }
 }
 
-TEST(ClientTeardown, InstanceDroppedWhileAnAsyncRequestWaitsStillAnswersIt) {
+// A socket closed while the reactor still watches it for its answer must
+// reach the peer all the same. The server never answers; it ends a
+// connection only when it reads end of stream, so a close that never reached
+// it would leave its descriptor (and thread) behind.
+TEST_P(ClientTeardown, ClosedConnectionsReachThePeerAndLeaveNoDescriptorBehind) {
+    LoopbackServer server;
+    server.setHandler([](const std::string&) { return Reply{"", std::chrono::milliseconds(100)}; });
+    const std::size_t perRound = 100;
+    client->configureAsyncSession(sessionLimits(perRound));
+    const auto before = openDescriptors().size();
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::future<HttpResponse>> pending;
+        for (std::size_t i = 0; i < perRound; ++i) {
+            pending.push_back(client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 50)));
+        }
+        for (auto& future : pending) {
+            ASSERT_EQ(future.get().statusCode, 408);
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (openDescriptors().size() > before && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LE(openDescriptors().size(), before);
+}
+
+TEST(InstanceTeardown, InstanceDroppedWhileAnAsyncRequestWaitsStillAnswersIt) {
     LoopbackServer server;
     server.enqueue(stall());
     auto instance = std::make_unique<ZorvikInstance>(quietConfig());
@@ -73,20 +100,21 @@ struct OwnThreadCase {
     const char* statusPrefix;
 };
 
-class ClientReleasedOnItsOwnThread : public ::testing::TestWithParam<OwnThreadCase> {};
+using ClientReleasedOnItsOwnThread = BothBackends<std::tuple<IoBackend, OwnThreadCase>>;
 
 TEST_P(ClientReleasedOnItsOwnThread, FinishesItsTeardownElsewhere) {
     LoopbackServer server;
     server.enqueue(Reply{okResponse("done")});
     auto gone = std::make_shared<std::promise<void>>();
     auto goneFuture = gone->get_future();
-    auto holder = std::make_shared<std::shared_ptr<LinuxAsyncEpollClient>>();
+    client.reset();
+    auto holder = std::make_shared<std::shared_ptr<HttpClient>>();
     {
         ZorvikConfig config;
         config.logger(std::make_shared<TeardownSignal>(gone));
-        *holder = std::make_shared<LinuxAsyncEpollClient>(config);
+        *holder = makeClient(backend(), config);
     }
-    if (GetParam().denyEveryAddress) {
+    if (testCase().denyEveryAddress) {
         AsyncSessionConfig limits;
         limits.maxConnections = 4;
         limits.maxResponseBytes = 1 << 20;
@@ -108,16 +136,18 @@ TEST_P(ClientReleasedOnItsOwnThread, FinishesItsTeardownElsewhere) {
 
     const auto [message, thread] = answered.get_future().get();
     goneFuture.get();
-    EXPECT_THAT(message, StartsWith(GetParam().statusPrefix));
+    EXPECT_THAT(message, StartsWith(testCase().statusPrefix));
     EXPECT_NE(thread, std::this_thread::get_id());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Threads, ClientReleasedOnItsOwnThread,
-    ::testing::Values(OwnThreadCase{"ReactorThread", false, "OK"},
-                      OwnThreadCase{"ResolverWorker", true,
-                                    "Request failed: Endpoint policy denied every resolved address for host "}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Combine(kReactorBackends,
+                       ::testing::Values(OwnThreadCase{"ReactorThread", false, "OK"},
+                                         OwnThreadCase{"ResolverWorker", true,
+                                                       "Request failed: Endpoint policy denied every resolved address "
+                                                       "for host "})),
+    BackendCaseName());
 
 // Holds every resolver worker inside the endpoint policy until released.
 class PolicyGate {
@@ -146,9 +176,8 @@ private:
     bool open_ = false;
 };
 
-TEST(ClientTeardown, FullResolverQueueAnswersAtOnceOnTheCallersThread) {
+TEST_P(ClientTeardown, FullResolverQueueAnswersAtOnceOnTheCallersThread) {
     auto gate = std::make_shared<PolicyGate>();
-    auto client = makeClient();
     AsyncSessionConfig limits;
     limits.maxConnections = 4;
     limits.maxResponseBytes = 1 << 20;
@@ -185,81 +214,95 @@ TEST(ClientTeardown, FullResolverQueueAnswersAtOnceOnTheCallersThread) {
     EXPECT_EQ(messages.size(), static_cast<std::size_t>(total));
 }
 
-// The epoll descriptors this process holds.
-std::set<int> epollDescriptors() {
-    std::set<int> result;
-    DIR* directory = ::opendir("/proc/self/fd");
-    while (const dirent* entry = ::readdir(directory)) {
-        char target[256] = {};
-        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
-        if (::readlink(path.c_str(), target, sizeof(target) - 1) > 0 && std::string(target) == "anon_inode:[eventpoll]") {
-            result.insert(std::atoi(entry->d_name));
-        }
-    }
-    ::closedir(directory);
-    return result;
-}
+// Where a stopped reactor's wait fails, on each back end.
+struct StoppedReactorCase {
+    const char* name;
+    IoBackend backend;
+    const char* waitDescriptor;  // what the reactor waits on, as /proc names it
+    const char* statusPrefix;
+};
 
-// A client and the epoll descriptor it made.
-std::pair<std::shared_ptr<LinuxAsyncEpollClient>, int> clientWithItsEpoll() {
-    const auto before = epollDescriptors();
-    auto client = makeClient();
+class StoppedReactor : public ::testing::TestWithParam<StoppedReactorCase> {
+protected:
+    // The client and the descriptor its reactor waits on; the test is skipped
+    // where the kernel refuses io_uring.
+    void SetUp() override {
+        const auto before = waitDescriptors();
+        client = makeClient(GetParam().backend);
+        if (!client) {
+            GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+        }
+        for (const int fd : waitDescriptors()) {
+            if (!before.contains(fd)) {
+                added.insert(fd);
+            }
+        }
+        ASSERT_EQ(added.size(), 1u);
+    }
+
+    // Puts a descriptor that is neither an epoll instance nor a ring in its place: the next wait fails.
+    void breakReactor() {
+        const int stranger = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(::dup2(stranger, *added.begin()), 0);
+        ::close(stranger);
+    }
+
+    std::set<int> waitDescriptors() const {
+        std::set<int> result;
+        for (const auto& [fd, target] : openDescriptors()) {
+            if (target == GetParam().waitDescriptor) {
+                result.insert(fd);
+            }
+        }
+        return result;
+    }
+
+    std::shared_ptr<HttpClient> client;
     std::set<int> added;
-    for (const int fd : epollDescriptors()) {
-        if (!before.contains(fd)) {
-            added.insert(fd);
-        }
-    }
-    EXPECT_EQ(added.size(), 1u);
-    return {client, added.empty() ? -1 : *added.begin()};
-}
+};
 
-// Puts a descriptor that is no epoll instance in its place: the next wait fails.
-void breakReactor(int epollFd) {
-    const int stranger = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(::dup2(stranger, epollFd), 0);
-    ::close(stranger);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Backends, StoppedReactor,
+    ::testing::Values(StoppedReactorCase{"Epoll", IoBackend::Epoll, "anon_inode:[eventpoll]",
+                                         "HTTP client reactor stopped: epoll_wait failed: "},
+                      StoppedReactorCase{"IoUring", IoBackend::IoUring, "anon_inode:[io_uring]",
+                                         "HTTP client reactor stopped: io_uring wait failed: "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ClientTeardown, StoppedReactorFailsQueuedAndLaterRequests) {
+TEST_P(StoppedReactor, FailsQueuedAndLaterRequests) {
     LoopbackServer server;
     server.enqueue(stall());
-    const auto [client, epollFd] = clientWithItsEpoll();
-    ASSERT_GE(epollFd, 0);
     auto pending = client->executeAsync(makeRequest(HttpMethod::GET, server.url("/"), 60000));
     ASSERT_TRUE(server.waitForRequests(1));
-    breakReactor(epollFd);
+    breakReactor();
 
     const auto failed = pending.get();
     EXPECT_EQ(failed.statusCode, 0);
-    EXPECT_THAT(failed.statusMessage, StartsWith("HTTP client reactor stopped: epoll_wait failed: "));
+    EXPECT_THAT(failed.statusMessage, StartsWith(GetParam().statusPrefix));
     const auto later = client->execute(makeRequest(HttpMethod::GET, server.url("/")));
     EXPECT_EQ(later.statusMessage, failed.statusMessage);
 }
 
 // A caller waiting on its reused connection's socket is woken when the client
 // fails that connection, not left to its own (distant) deadline.
-TEST(ClientTeardown, StoppedReactorWakesACallerWaitingOnItsConnection) {
+TEST_P(StoppedReactor, WakesACallerWaitingOnItsConnection) {
     LoopbackServer server;
     server.enqueue(Reply{okResponse("first")});
     server.enqueue(stall());
-    const auto [client, epollFd] = clientWithItsEpoll();
-    ASSERT_GE(epollFd, 0);
     ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, server.url("/"))).statusCode, 200);
     std::promise<HttpResponse> answered;
     std::thread caller([&, client = client] {
         answered.set_value(client->execute(makeRequest(HttpMethod::GET, server.url("/"), 600000)));
     });
     ASSERT_TRUE(server.waitForRequests(2));
-    breakReactor(epollFd);
+    breakReactor();
 
     auto answer = answered.get_future();
     if (answer.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
         caller.detach();
         FAIL() << "the waiting caller was not woken";
     }
-    EXPECT_THAT(answer.get().statusMessage,
-                StartsWith("HTTP client reactor stopped: epoll_wait failed: "));
+    EXPECT_THAT(answer.get().statusMessage, StartsWith(GetParam().statusPrefix));
     caller.join();
 }
 

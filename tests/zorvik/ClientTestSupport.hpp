@@ -1,15 +1,39 @@
 #pragma once
 
+#include "zorvik/AsyncSessionConfig.hpp"
+#include "zorvik/HttpClient.hpp"
 #include "zorvik/HttpRequest.hpp"
+#include "zorvik/IoBackend.hpp"
 #include "zorvik/LinuxAsyncEpollClient.hpp"
+#include "zorvik/LinuxUringClient.hpp"
 #include "zorvik/LoggerAdapter.hpp"
 #include "zorvik/ZorvikConfig.hpp"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <dirent.h>
+#include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <ostream>
+#include <stdexcept>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <utility>
+#include <unistd.h>
 #include <vector>
+
+namespace zorvik {
+
+inline void PrintTo(IoBackend backend, std::ostream* out) {
+    *out << (backend == IoBackend::IoUring ? "IoUring" : "Epoll");
+}
+
+}  // namespace zorvik
 
 namespace zorvik::testing {
 
@@ -49,10 +73,100 @@ inline std::shared_ptr<LinuxAsyncEpollClient> makeClient() {
     return std::make_shared<LinuxAsyncEpollClient>(*quietConfig());
 }
 
+// A session's limits on the client: no response limit, no idle lifetime.
+inline AsyncSessionConfig sessionLimits(std::uint64_t maxConnections) {
+    AsyncSessionConfig config;
+    config.maxConnections = maxConnections;
+    config.maxResponseBytes = std::numeric_limits<std::uint64_t>::max();
+    config.idleConnectionTtl = std::chrono::milliseconds::max();
+    return config;
+}
+
 inline HttpRequest makeRequest(HttpMethod method, const std::string& url, int timeoutMs = 10000) {
     HttpRequest request(method, url);
     request.setTimeout(timeoutMs);
     return request;
 }
+
+// The descriptors this process holds, with what each refers to
+// ("socket:[...]", "anon_inode:[io_uring]", ...).
+inline std::map<int, std::string> openDescriptors() {
+    std::map<int, std::string> result;
+    DIR* directory = ::opendir("/proc/self/fd");
+    const int own = ::dirfd(directory);
+    while (const dirent* entry = ::readdir(directory)) {
+        char target[256] = {};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        const int fd = std::atoi(entry->d_name);
+        if (fd != own && ::readlink(path.c_str(), target, sizeof(target) - 1) > 0) {
+            result.emplace(fd, target);
+        }
+    }
+    ::closedir(directory);
+    return result;
+}
+
+// Empty where this kernel gives io_uring; otherwise why it refuses.
+inline const std::string& uringRefusal() {
+    static const std::string refusal = [] {
+        try {
+            LinuxUringHttpClient probe(*quietConfig());
+            return std::string();
+        } catch (const std::runtime_error& error) {
+            return std::string(error.what());
+        }
+    }();
+    return refusal;
+}
+
+// A client on the back end; null where the kernel refuses io_uring.
+inline std::shared_ptr<HttpClient> makeClient(IoBackend backend, const ZorvikConfig& config = *quietConfig()) {
+    if (backend == IoBackend::IoUring && !uringRefusal().empty()) {
+        return nullptr;
+    }
+    IoBackend chosen = IoBackend::Auto;
+    return HttpClient::create(config, backend, chosen);
+}
+
+inline const auto kReactorBackends = ::testing::Values(IoBackend::Epoll, IoBackend::IoUring);
+
+inline std::string backendName(IoBackend backend) {
+    return ::testing::PrintToString(backend);
+}
+
+// Names a test instance by its back end, or by its back end and case name.
+struct BackendCaseName {
+    std::string operator()(const ::testing::TestParamInfo<IoBackend>& info) const { return backendName(info.param); }
+    template <typename Case>
+    std::string operator()(const ::testing::TestParamInfo<std::tuple<IoBackend, Case>>& info) const {
+        return backendName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+    }
+};
+
+// A suite run on both reactor back ends: the test parameter is the back end,
+// or a pair of the back end and a case. Where the kernel refuses io_uring, its
+// tests are skipped and say so.
+template <typename Param = IoBackend>
+class BothBackends : public ::testing::TestWithParam<Param> {
+protected:
+    std::shared_ptr<HttpClient> client;
+
+    IoBackend backend() const {
+        if constexpr (std::is_same_v<Param, IoBackend>) {
+            return this->GetParam();
+        } else {
+            return std::get<0>(this->GetParam());
+        }
+    }
+
+    const auto& testCase() const { return std::get<1>(this->GetParam()); }
+
+    void SetUp() override {
+        client = makeClient(backend());
+        if (!client) {
+            GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+        }
+    }
+};
 
 }  // namespace zorvik::testing

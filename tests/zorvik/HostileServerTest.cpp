@@ -217,7 +217,10 @@ TEST_P(HostileServerAttack, FailsTheExchangeWithinBounds) {
 INSTANTIATE_TEST_SUITE_P(Attacks, HostileServerAttack, ::testing::ValuesIn(attacks()),
                          [](const auto& info) { return info.param.name; });
 
-TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
+class HostileServer : public BothBackends<> {};
+INSTANTIATE_TEST_SUITE_P(Backends, HostileServer, kReactorBackends, BackendCaseName());
+
+TEST_P(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
     // A body far larger than the socket buffers: the server answers after the
     // head. Kept, the connection would wait to write the rest to a server that
     // need not read it, and meanwhile a byte from the server would wake the
@@ -238,7 +241,6 @@ TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
         }
         hungUp.set_value(peerHangsUp(fd));
     });
-    auto client = makeClient();
     auto request = makeRequest(HttpMethod::POST, server.url());
     request.setBody(std::string(std::size_t{16} << 20, 'x'));
     EXPECT_EQ(client->execute(request).statusCode, 413);
@@ -247,10 +249,9 @@ TEST(HostileServer, AnswerBeforeTheWholeBodyIsSentEndsTheConnection) {
     EXPECT_TRUE(hangUpSeen.get());
 }
 
-TEST(HostileServer, PortBeyondSixteenBitsReachesNoServer) {
+TEST_P(HostileServer, PortBeyondSixteenBitsReachesNoServer) {
     // 65536 + p must not be taken as p.
     LoopbackServer server;
-    auto client = makeClient();
     const auto response = client->execute(
         makeRequest(HttpMethod::GET, "http://127.0.0.1:" + std::to_string(65536 + server.port()) + "/"));
     EXPECT_EQ(response.statusCode, 0);

@@ -103,15 +103,19 @@ TEST(RedirectHeaders, OtherSchemeHostOrPortDropsCredentials) {
     }
 }
 
-class LiveRedirect : public ::testing::Test {
+// Live chains on both reactor back ends.
+template <typename Param>
+class LiveRedirectOn : public BothBackends<Param> {
 protected:
     LoopbackServer server;
-    std::shared_ptr<LinuxAsyncEpollClient> client = makeClient();
 
     void TearDown() override { EXPECT_EQ(server.unusedReplies(), 0u); }
 };
 
-TEST_F(LiveRedirect, PostAnswered302IsFollowedByGetWithoutBody) {
+using LiveRedirect = LiveRedirectOn<IoBackend>;
+INSTANTIATE_TEST_SUITE_P(Backends, LiveRedirect, kReactorBackends, BackendCaseName());
+
+TEST_P(LiveRedirect, PostAnswered302IsFollowedByGetWithoutBody) {
     server.enqueue(Reply{redirectResponse(302, "/done")});
     server.enqueue(Reply{okResponse("landed")});
     auto request = makeRequest(HttpMethod::POST, server.url("/form"));
@@ -125,7 +129,7 @@ TEST_F(LiveRedirect, PostAnswered302IsFollowedByGetWithoutBody) {
     EXPECT_EQ(requestBody(requests[1]), "");
 }
 
-TEST_F(LiveRedirect, Post307KeepsMethodAndBody) {
+TEST_P(LiveRedirect, Post307KeepsMethodAndBody) {
     server.enqueue(Reply{redirectResponse(307, server.url("/again"))});
     server.enqueue(Reply{okResponse("kept")});
     auto request = makeRequest(HttpMethod::POST, server.url("/form"));
@@ -135,7 +139,7 @@ TEST_F(LiveRedirect, Post307KeepsMethodAndBody) {
     EXPECT_EQ(requestBody(server.requests().at(1)), "a=1");
 }
 
-TEST_F(LiveRedirect, ChainLongerThanTheLimitEndsWithTheLastRedirect) {
+TEST_P(LiveRedirect, ChainLongerThanTheLimitEndsWithTheLastRedirect) {
     for (int i = 0; i < 3; ++i) {
         server.enqueue(Reply{redirectResponse(302, "/hop" + std::to_string(i))});
     }
@@ -146,14 +150,14 @@ TEST_F(LiveRedirect, ChainLongerThanTheLimitEndsWithTheLastRedirect) {
     EXPECT_EQ(response.getHeader("location"), "/hop2");
 }
 
-TEST_F(LiveRedirect, DisabledRedirectsReturnTheRedirect) {
+TEST_P(LiveRedirect, DisabledRedirectsReturnTheRedirect) {
     server.enqueue(Reply{redirectResponse(301, "/elsewhere")});
     auto request = makeRequest(HttpMethod::GET, server.url("/"));
     request.setFollowRedirects(false);
     EXPECT_EQ(client->execute(request).statusCode, 301);
 }
 
-TEST_F(LiveRedirect, CrossOriginHopDropsCredentials) {
+TEST_P(LiveRedirect, CrossOriginHopDropsCredentials) {
     LoopbackServer other;
     server.enqueue(Reply{redirectResponse(302, other.url("/there"))});
     other.enqueue(Reply{okResponse("there")});
@@ -166,7 +170,7 @@ TEST_F(LiveRedirect, CrossOriginHopDropsCredentials) {
     EXPECT_EQ(requestHeader(forwarded, "X-Trace"), "1");
 }
 
-TEST_F(LiveRedirect, AllHopsShareTheFirstDeadline) {
+TEST_P(LiveRedirect, AllHopsShareTheFirstDeadline) {
     // Each hop alone fits in the timeout; both together do not.
     server.enqueue(Reply{redirectResponse(302, "/second"), std::chrono::milliseconds(600)});
     server.enqueue(Reply{okResponse("late"), std::chrono::milliseconds(700)});
@@ -182,22 +186,25 @@ struct UnfollowableCase {
     const char* statusText;
 };
 
-class LiveRedirectFailure : public LiveRedirect, public ::testing::WithParamInterface<UnfollowableCase> {};
+using LiveRedirectFailure = LiveRedirectOn<std::tuple<IoBackend, UnfollowableCase>>;
 
 TEST_P(LiveRedirectFailure, EndsTheRequestWithStatusZero) {
-    server.enqueue(Reply{redirectResponse(302, GetParam().location)});
+    server.enqueue(Reply{redirectResponse(302, testCase().location)});
     const auto response = client->execute(makeRequest(HttpMethod::GET, server.url("/")));
     EXPECT_EQ(response.statusCode, 0);
-    EXPECT_EQ(response.statusMessage, GetParam().statusText);
+    EXPECT_EQ(response.statusMessage, testCase().statusText);
     EXPECT_EQ(response.getBody(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, LiveRedirectFailure,
-    ::testing::Values(UnfollowableCase{"UnparsableUrl", "http://", "Failed to follow redirect: Invalid URL format: http://"},
-                      UnfollowableCase{"UnresolvableHost", "http://" + testsupport::net::unresolvableHost() + "/x",
-                                       "Failed to follow redirect: Failed to acquire connection for redirect"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Combine(
+        kReactorBackends,
+        ::testing::Values(
+            UnfollowableCase{"UnparsableUrl", "http://", "Failed to follow redirect: Invalid URL format: http://"},
+            UnfollowableCase{"UnresolvableHost", "http://" + testsupport::net::unresolvableHost() + "/x",
+                             "Failed to follow redirect: Failed to acquire connection for redirect"})),
+    BackendCaseName());
 
 }  // namespace
 }  // namespace zorvik::testing

@@ -1,4 +1,4 @@
-// HTTPS through the epoll client: verification, SNI, keep-alive, body framing
+// HTTPS through the reactor clients: verification, SNI, keep-alive, body framing
 // and deadlines over TLS, against the TLS loopback server.
 #include "ClientTestSupport.hpp"
 #include "TlsTestSupport.hpp"
@@ -32,6 +32,10 @@ using testsupport::net::ServerStream;
 using testsupport::net::TlsLoopbackServer;
 using testsupport::net::TlsServerOptions;
 using zorvik::testing::certificates;
+using zorvik::testing::BackendCaseName;
+using zorvik::testing::BothBackends;
+using zorvik::testing::kReactorBackends;
+using zorvik::testing::makeClient;
 using zorvik::testing::makeRequest;
 using zorvik::testing::quietConfig;
 using zorvik::testing::serving;
@@ -42,17 +46,31 @@ std::shared_ptr<OpenSSLContext> trustingContext() {
     return context;
 }
 
-std::shared_ptr<LinuxAsyncEpollClient> clientWith(std::shared_ptr<SSLContext> context) {
+std::shared_ptr<HttpClient> epollClientWith(std::shared_ptr<SSLContext> context) {
     auto config = quietConfig();
     config->ssl(std::move(context));
     return std::make_shared<LinuxAsyncEpollClient>(*config);
 }
 
-HttpResponse get(LinuxAsyncEpollClient& client, const std::string& url, int timeoutMs = 10000) {
+HttpResponse get(HttpClient& client, const std::string& url, int timeoutMs = 10000) {
     return client.execute(makeRequest(HttpMethod::GET, url, timeoutMs));
 }
 
-TEST(TlsClientVerification, SucceedsWithTheCABundleAndIndicatesTheHost) {
+// HTTPS on both reactor back ends.
+template <typename Param = IoBackend>
+class TlsClientOn : public BothBackends<Param> {
+protected:
+    std::shared_ptr<HttpClient> clientWith(std::shared_ptr<SSLContext> context) {
+        auto config = quietConfig();
+        config->ssl(std::move(context));
+        return makeClient(this->backend(), *config);
+    }
+};
+
+using TlsClient = TlsClientOn<>;
+INSTANTIATE_TEST_SUITE_P(Backends, TlsClient, kReactorBackends, BackendCaseName());
+
+TEST_P(TlsClient, SucceedsWithTheCABundleAndIndicatesTheHost) {
     TlsLoopbackServer server;
     server.http().enqueue(Reply{okResponse("secure")});
     const auto client = clientWith(trustingContext());
@@ -65,7 +83,7 @@ TEST(TlsClientVerification, SucceedsWithTheCABundleAndIndicatesTheHost) {
     EXPECT_EQ(testsupport::net::requestLine(server.http().requests().at(0)), "GET /hello HTTP/1.1");
 }
 
-TEST(TlsClientVerification, FailsWithoutTheCABundle) {
+TEST_P(TlsClient, FailsWithoutTheCABundle) {
     const zorvik::testing::ScopedTrustStore noSystemTrust;
     TlsLoopbackServer server;
     const auto client = clientWith(OpenSSLContext::createDefault());
@@ -93,10 +111,10 @@ TEST_P(TlsClientRejects, TheCertificateUnlessPeerVerificationIsOff) {
     TlsLoopbackServer server(serving(GetParam().certificate()));
     server.http().enqueue(Reply{okResponse("unverified")});
 
-    const auto refused = get(*clientWith(trustingContext()), server.url());
+    const auto refused = get(*epollClientWith(trustingContext()), server.url());
     const auto context = trustingContext();
     context->setVerifyPeer(false);
-    const auto accepted = get(*clientWith(context), server.url());
+    const auto accepted = get(*epollClientWith(context), server.url());
 
     EXPECT_EQ(refused.statusCode, 0);
     EXPECT_THAT(refused.statusMessage, StartsWith("SSL handshake failed: "));
@@ -138,7 +156,7 @@ TEST_P(TlsClientSystemTrust, IsTheDefaultFileAndDirectory) {
     TlsLoopbackServer server(serving(testCase.served()));
     server.http().enqueue(Reply{okResponse("trusted")});
 
-    const auto response = get(*clientWith(OpenSSLContext::createDefault()), server.url());
+    const auto response = get(*epollClientWith(OpenSSLContext::createDefault()), server.url());
 
     if (testCase.refusal == nullptr) {
         EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
@@ -168,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] { return certificates().caDirectory(); }, "certificate verify failed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TlsClientConnection, KeepsOneHandshakeForThreeRequests) {
+TEST_P(TlsClient, KeepsOneHandshakeForThreeRequests) {
     TlsLoopbackServer server;
     for (const char* body : {"one", "two", "three"}) {
         server.http().enqueue(Reply{okResponse(body)});
@@ -184,7 +202,7 @@ TEST(TlsClientConnection, KeepsOneHandshakeForThreeRequests) {
     EXPECT_EQ(server.http().acceptCount(), 1U);
 }
 
-TEST(TlsClientConnection, LargeRequestBodyIsSentWhole) {
+TEST_P(TlsClient, LargeRequestBodyIsSentWhole) {
     TlsLoopbackServer server;
     server.http().enqueue(Reply{okResponse("stored")});
     const auto client = clientWith(trustingContext());
@@ -211,38 +229,43 @@ void PrintTo(const BodyCase& testCase, std::ostream* out) {
 
 const std::string kDocument = R"({"pipelines":[{"id":"p1","name":"build"},{"id":"p2","name":"deploy"}]})";
 
-class TlsClientBodies : public ::testing::TestWithParam<BodyCase> {};
+using TlsClientBodies = TlsClientOn<std::tuple<IoBackend, BodyCase>>;
 
 TEST_P(TlsClientBodies, ArriveWhole) {
     TlsLoopbackServer server;
-    server.http().enqueue(Reply{GetParam().reply});
+    server.http().enqueue(Reply{testCase().reply});
     const auto client = clientWith(trustingContext());
 
     const auto response = get(*client, server.url());
 
     EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
-    EXPECT_EQ(response.getBody(), GetParam().expectedBody);
+    EXPECT_EQ(response.getBody(), testCase().expectedBody);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Framing, TlsClientBodies,
-    ::testing::Values(BodyCase{"Chunked", chunkedResponse(kDocument, 7), kDocument},
+    ::testing::Combine(kReactorBackends, ::testing::Values(BodyCase{"Chunked", chunkedResponse(kDocument, 7), kDocument},
                       BodyCase{"Gzip", okResponse(CompressionHandler::compressGzip(kDocument),
                                                   {{"Content-Encoding", "gzip"}}),
                                kDocument},
                       BodyCase{"ChunkedGzip", chunkedResponse(CompressionHandler::compressGzip(kDocument), 5,
                                                               {{"Content-Encoding", "gzip"}}),
                                kDocument},
-                      BodyCase{"Large", okResponse(std::string(200000, 'z')), std::string(200000, 'z')}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      BodyCase{"Large", okResponse(std::string(200000, 'z')), std::string(200000, 'z')})),
+    BackendCaseName());
 
 // A body without a length ends where the peer closes; over TLS that close may
 // come with or without close_notify and must end the body either way.
-class TlsClientReadToClose : public ::testing::TestWithParam<bool> {};
+struct CloseCase {
+    const char* name;
+    bool sendCloseNotify;
+};
+
+using TlsClientReadToClose = TlsClientOn<std::tuple<IoBackend, CloseCase>>;
 
 TEST_P(TlsClientReadToClose, EndsTheBodyAtThePeersClose) {
     TlsServerOptions options;
-    options.sendCloseNotify = GetParam();
+    options.sendCloseNotify = testCase().sendCloseNotify;
     TlsLoopbackServer server(options);
     server.http().enqueue(Reply{"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nuntil the end", {}, false, true});
     const auto client = clientWith(trustingContext());
@@ -253,10 +276,12 @@ TEST_P(TlsClientReadToClose, EndsTheBodyAtThePeersClose) {
     EXPECT_EQ(response.getBody(), "until the end");
 }
 
-INSTANTIATE_TEST_SUITE_P(CloseNotify, TlsClientReadToClose, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "WithCloseNotify" : "WithoutCloseNotify"; });
+INSTANTIATE_TEST_SUITE_P(CloseNotify, TlsClientReadToClose,
+                         ::testing::Combine(kReactorBackends, ::testing::Values(CloseCase{"WithCloseNotify", true},
+                                                                                CloseCase{"WithoutCloseNotify", false})),
+                         BackendCaseName());
 
-TEST(TlsClientConnection, PeerClosingMidBodyIsStillAnIncompleteResponse) {
+TEST_P(TlsClient, PeerClosingMidBodyIsStillAnIncompleteResponse) {
     TlsServerOptions options;
     options.sendCloseNotify = false;
     TlsLoopbackServer server(options);
@@ -269,7 +294,7 @@ TEST(TlsClientConnection, PeerClosingMidBodyIsStillAnIncompleteResponse) {
     EXPECT_EQ(response.statusMessage, "Connection closed before complete HTTP response");
 }
 
-TEST(TlsClientDeadline, StalledHandshakeEndsWithTimeout) {
+TEST_P(TlsClient, StalledHandshakeEndsWithTimeout) {
     TlsServerOptions options;
     options.stallHandshake = true;
     TlsLoopbackServer server(options);
@@ -282,7 +307,7 @@ TEST(TlsClientDeadline, StalledHandshakeEndsWithTimeout) {
     EXPECT_EQ(response.getBody(), "Request timed out after 300 ms");
 }
 
-TEST(TlsClientConnection, PlainTextServerFailsTheHandshake) {
+TEST_P(TlsClient, PlainTextServerFailsTheHandshake) {
     // Answers at once, before reading, as a plain HTTP server would answer garbage.
     LoopbackServer server([](int fd) -> std::unique_ptr<ServerStream> {
         const std::string answer = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
@@ -297,10 +322,8 @@ TEST(TlsClientConnection, PlainTextServerFailsTheHandshake) {
     EXPECT_THAT(response.statusMessage, StartsWith("SSL handshake failed: "));
 }
 
-TEST(TlsClientConnection, HttpsWithoutAContextFails) {
+TEST_P(TlsClient, HttpsWithoutAContextFails) {
     TlsLoopbackServer server;
-    const auto client = std::make_shared<LinuxAsyncEpollClient>(*quietConfig());
-
     const auto response = get(*client, server.url());
 
     EXPECT_EQ(response.statusCode, 0);

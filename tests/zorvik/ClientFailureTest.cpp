@@ -1,4 +1,4 @@
-// How exchanges fail: deadlines, refused and unresolvable endpoints, peers
+// How exchanges fail, on both reactor back ends: deadlines, refused and unresolvable endpoints, peers
 // that close early, the response limit, the endpoint policy and the pool limit.
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
@@ -22,14 +22,6 @@ using testsupport::net::Reply;
 using ::testing::AnyOf;
 using ::testing::StartsWith;
 
-AsyncSessionConfig sessionLimits(std::uint64_t maxConnections) {
-    AsyncSessionConfig config;
-    config.maxConnections = maxConnections;
-    config.maxResponseBytes = std::numeric_limits<std::uint64_t>::max();
-    config.idleConnectionTtl = std::chrono::milliseconds::max();
-    return config;
-}
-
 // A loopback port that nothing listens on.
 int closedPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -43,17 +35,18 @@ int closedPort() {
     return ntohs(address.sin_port);
 }
 
-class EpollClientFailure : public ::testing::Test {
+class ClientFailure : public BothBackends<> {
 protected:
     LoopbackServer server;
-    std::shared_ptr<LinuxAsyncEpollClient> client = makeClient();
 
     HttpResponse get(const std::string& url, int timeoutMs = 10000) {
         return client->execute(makeRequest(HttpMethod::GET, url, timeoutMs));
     }
 };
 
-TEST_F(EpollClientFailure, ServerThatNeverAnswersTimesOutWith408) {
+INSTANTIATE_TEST_SUITE_P(Backends, ClientFailure, kReactorBackends, BackendCaseName());
+
+TEST_P(ClientFailure, ServerThatNeverAnswersTimesOutWith408) {
     server.enqueue(Reply{"", {}, true});
     const auto response = get(server.url("/slow"), 200);
     EXPECT_EQ(response.statusCode, 408);
@@ -62,14 +55,14 @@ TEST_F(EpollClientFailure, ServerThatNeverAnswersTimesOutWith408) {
     EXPECT_TRUE(response.headers.empty());
 }
 
-TEST_F(EpollClientFailure, ZeroTimeoutIsDueAtOnce) {
+TEST_P(ClientFailure, ZeroTimeoutIsDueAtOnce) {
     server.setHandler([](const std::string&) { return Reply{"", {}, true}; });
     const auto response = get(server.url("/"), 0);
     EXPECT_EQ(response.statusCode, 408);
     EXPECT_EQ(response.getBody(), "Request timed out after 0 ms");
 }
 
-TEST_F(EpollClientFailure, TimedOutConnectionIsNotReused) {
+TEST_P(ClientFailure, TimedOutConnectionIsNotReused) {
     server.enqueue(Reply{"", {}, true});
     server.enqueue(Reply{okResponse("after")});
     EXPECT_EQ(get(server.url("/"), 100).statusCode, 408);
@@ -77,7 +70,7 @@ TEST_F(EpollClientFailure, TimedOutConnectionIsNotReused) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientFailure, RefusedConnectionIsStatusZero) {
+TEST_P(ClientFailure, RefusedConnectionIsStatusZero) {
     const auto response = get("http://127.0.0.1:" + std::to_string(closedPort()) + "/");
     EXPECT_EQ(response.statusCode, 0);
     // Whether connect fails at once or later is the kernel's choice.
@@ -86,27 +79,27 @@ TEST_F(EpollClientFailure, RefusedConnectionIsStatusZero) {
     EXPECT_TRUE(response.body.empty());
 }
 
-TEST_F(EpollClientFailure, UnresolvableHostIsStatusZero) {
+TEST_P(ClientFailure, UnresolvableHostIsStatusZero) {
     const auto response = get("http://" + testsupport::net::unresolvableHost() + "/");
     EXPECT_EQ(response.statusCode, 0);
     EXPECT_EQ(response.statusMessage, "Failed to acquire connection");
 }
 
-TEST_F(EpollClientFailure, PeerClosingMidBodyFailsTheRequest) {
+TEST_P(ClientFailure, PeerClosingMidBodyFailsTheRequest) {
     server.enqueue(Reply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial", {}, false, true});
     const auto response = get(server.url("/"));
     EXPECT_EQ(response.statusCode, 0);
     EXPECT_EQ(response.statusMessage, "Connection closed before complete HTTP response");
 }
 
-TEST_F(EpollClientFailure, UnusableChunkFramingIsAParseFailure) {
+TEST_P(ClientFailure, UnusableChunkFramingIsAParseFailure) {
     server.enqueue(Reply{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", {}, false, true});
     const auto response = get(server.url("/"));
     EXPECT_EQ(response.statusCode, 0);
     EXPECT_THAT(response.statusMessage, StartsWith("Failed to parse HTTP response: "));
 }
 
-TEST_F(EpollClientFailure, ResponseLimitCountsEveryBufferedByte) {
+TEST_P(ClientFailure, ResponseLimitCountsEveryBufferedByte) {
     const std::string reply = okResponse("0123456789");
     auto limits = sessionLimits(4);
     limits.maxResponseBytes = reply.size();
@@ -114,7 +107,7 @@ TEST_F(EpollClientFailure, ResponseLimitCountsEveryBufferedByte) {
     server.enqueue(Reply{reply});
     EXPECT_EQ(get(server.url("/")).getBody(), "0123456789");
 
-    auto tighter = makeClient();
+    auto tighter = makeClient(backend());
     limits.maxResponseBytes = reply.size() - 1;
     tighter->configureAsyncSession(limits);
     server.enqueue(Reply{reply});
@@ -123,7 +116,7 @@ TEST_F(EpollClientFailure, ResponseLimitCountsEveryBufferedByte) {
     EXPECT_EQ(refused.statusMessage, "Response exceeds configured body limit");
 }
 
-TEST_F(EpollClientFailure, EndpointPolicySeesTheNumericAddressAndMayDenyAll) {
+TEST_P(ClientFailure, EndpointPolicySeesTheNumericAddressAndMayDenyAll) {
     std::vector<std::string> asked;
     auto limits = sessionLimits(4);
     limits.endpointPolicy = [&asked](std::string_view host, std::string_view address) {
@@ -139,14 +132,14 @@ TEST_F(EpollClientFailure, EndpointPolicySeesTheNumericAddressAndMayDenyAll) {
     EXPECT_EQ(server.acceptCount(), 0u);
 }
 
-TEST_F(EpollClientFailure, EndpointPolicyThatThrowsDenies) {
+TEST_P(ClientFailure, EndpointPolicyThatThrowsDenies) {
     auto limits = sessionLimits(4);
     limits.endpointPolicy = [](std::string_view, std::string_view) -> bool { throw std::runtime_error("no"); };
     client->configureAsyncSession(limits);
     EXPECT_THAT(get(server.url("/")).statusMessage, StartsWith("Request failed: Endpoint policy denied"));
 }
 
-TEST_F(EpollClientFailure, ZeroIdleLifetimeNeverReuses) {
+TEST_P(ClientFailure, ZeroIdleLifetimeNeverReuses) {
     auto limits = sessionLimits(4);
     limits.idleConnectionTtl = std::chrono::milliseconds(0);
     client->configureAsyncSession(limits);
@@ -157,7 +150,7 @@ TEST_F(EpollClientFailure, ZeroIdleLifetimeNeverReuses) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientFailure, ConnectionClosedByTheResponseFreesItsPlaceBeforeTheCallerHears) {
+TEST_P(ClientFailure, ConnectionClosedByTheResponseFreesItsPlaceBeforeTheCallerHears) {
     client->configureAsyncSession(sessionLimits(1));
     for (int i = 0; i < 5; ++i) {
         server.enqueue(Reply{okResponse("closing", {{"Connection", "close"}})});
@@ -169,7 +162,7 @@ TEST_F(EpollClientFailure, ConnectionClosedByTheResponseFreesItsPlaceBeforeTheCa
     EXPECT_EQ(server.acceptCount(), 5u);
 }
 
-TEST_F(EpollClientFailure, IdleConnectionIsEvictedAtTheLimit) {
+TEST_P(ClientFailure, IdleConnectionIsEvictedAtTheLimit) {
     LoopbackServer other;
     client->configureAsyncSession(sessionLimits(1));
     server.enqueue(Reply{okResponse("first")});
@@ -181,7 +174,7 @@ TEST_F(EpollClientFailure, IdleConnectionIsEvictedAtTheLimit) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientFailure, BusyConnectionAtTheLimitRefusesAnotherOrigin) {
+TEST_P(ClientFailure, BusyConnectionAtTheLimitRefusesAnotherOrigin) {
     LoopbackServer other;
     client->configureAsyncSession(sessionLimits(1));
     server.enqueue(Reply{"", {}, true});

@@ -1,4 +1,4 @@
-// Requests over real loopback sockets: the bytes on the wire, keep-alive
+// Requests over real loopback sockets, on both reactor back ends: the bytes on the wire, keep-alive
 // reuse and the response framings the client has to cut.
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
@@ -14,17 +14,22 @@ using testsupport::net::LoopbackServer;
 using testsupport::net::Reply;
 using testsupport::net::okResponse;
 
-class EpollClientExchange : public ::testing::Test {
+template <typename Param>
+class ExchangeOn : public BothBackends<Param> {
 protected:
     LoopbackServer server;
-    std::shared_ptr<LinuxAsyncEpollClient> client = makeClient();
 
-    HttpResponse get(const std::string& path) { return client->execute(makeRequest(HttpMethod::GET, server.url(path))); }
+    HttpResponse get(const std::string& path) {
+        return this->client->execute(makeRequest(HttpMethod::GET, server.url(path)));
+    }
 
     void TearDown() override { EXPECT_EQ(server.unusedReplies(), 0u); }
 };
 
-TEST_F(EpollClientExchange, GetWritesExactlyTheRequestLineHostAndKeepAlive) {
+using ClientExchange = ExchangeOn<IoBackend>;
+INSTANTIATE_TEST_SUITE_P(Backends, ClientExchange, kReactorBackends, BackendCaseName());
+
+TEST_P(ClientExchange, GetWritesExactlyTheRequestLineHostAndKeepAlive) {
     server.enqueue(Reply{okResponse("hi")});
     const auto response = get("/a?b=1");
     ASSERT_EQ(response.statusCode, 200);
@@ -34,7 +39,7 @@ TEST_F(EpollClientExchange, GetWritesExactlyTheRequestLineHostAndKeepAlive) {
     EXPECT_EQ(server.requests()[0], "GET /a?b=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n");
 }
 
-TEST_F(EpollClientExchange, PostCarriesHeadersInByteOrderAndTheBodyLength) {
+TEST_P(ClientExchange, PostCarriesHeadersInByteOrderAndTheBodyLength) {
     server.enqueue(Reply{okResponse("")});
     auto request = makeRequest(HttpMethod::POST, server.url("/items"));
     request.setHeader("x-late", "2");
@@ -46,7 +51,7 @@ TEST_F(EpollClientExchange, PostCarriesHeadersInByteOrderAndTheBodyLength) {
               "x-late: 2\r\nContent-Length: 3\r\n\r\nabc");
 }
 
-TEST_F(EpollClientExchange, CallersHostHeaderReplacesTheBuiltInOne) {
+TEST_P(ClientExchange, CallersHostHeaderReplacesTheBuiltInOne) {
     server.enqueue(Reply{okResponse("")});
     auto request = makeRequest(HttpMethod::GET, server.url("/"));
     request.setHeader("host", "api.example:8443");
@@ -56,7 +61,7 @@ TEST_F(EpollClientExchange, CallersHostHeaderReplacesTheBuiltInOne) {
     EXPECT_EQ(testsupport::net::requestHeader(sent, "Host"), "api.example:8443");
 }
 
-TEST_F(EpollClientExchange, ThreeSequentialRequestsShareOneConnection) {
+TEST_P(ClientExchange, ThreeSequentialRequestsShareOneConnection) {
     for (const char* body : {"one", "two", "three"}) {
         server.enqueue(Reply{okResponse(body)});
     }
@@ -66,7 +71,7 @@ TEST_F(EpollClientExchange, ThreeSequentialRequestsShareOneConnection) {
     EXPECT_EQ(server.acceptCount(), 1u);
 }
 
-TEST_F(EpollClientExchange, RequestAskingToCloseIsNotReused) {
+TEST_P(ClientExchange, RequestAskingToCloseIsNotReused) {
     server.enqueue(Reply{okResponse("first")});
     server.enqueue(Reply{okResponse("second")});
     auto request = makeRequest(HttpMethod::GET, server.url("/"));
@@ -77,7 +82,7 @@ TEST_F(EpollClientExchange, RequestAskingToCloseIsNotReused) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientExchange, ResponseAskingToCloseOpensANewConnectionNext) {
+TEST_P(ClientExchange, ResponseAskingToCloseOpensANewConnectionNext) {
     server.enqueue(Reply{okResponse("first", {{"Connection", "Close"}})});
     server.enqueue(Reply{okResponse("second")});
     EXPECT_EQ(get("/").getBody(), "first");
@@ -85,7 +90,7 @@ TEST_F(EpollClientExchange, ResponseAskingToCloseOpensANewConnectionNext) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientExchange, IdleConnectionClosedByTheServerIsReplaced) {
+TEST_P(ClientExchange, IdleConnectionClosedByTheServerIsReplaced) {
     server.enqueue(Reply{okResponse("first")});
     server.enqueue(Reply{okResponse("second")});
     EXPECT_EQ(get("/").getBody(), "first");
@@ -96,7 +101,7 @@ TEST_F(EpollClientExchange, IdleConnectionClosedByTheServerIsReplaced) {
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientExchange, UnsolicitedBytesAfterAResponseAreNeverTakenForTheNextOne) {
+TEST_P(ClientExchange, UnsolicitedBytesAfterAResponseAreNeverTakenForTheNextOne) {
     server.enqueue(Reply{okResponse("first") + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"});
     server.enqueue(Reply{okResponse("fresh")});
     EXPECT_EQ(get("/").getBody(), "first");
@@ -104,7 +109,7 @@ TEST_F(EpollClientExchange, UnsolicitedBytesAfterAResponseAreNeverTakenForTheNex
     EXPECT_EQ(server.acceptCount(), 2u);
 }
 
-TEST_F(EpollClientExchange, BytesArrivingOnAnIdleConnectionAreNeverTakenForTheNextResponse) {
+TEST_P(ClientExchange, BytesArrivingOnAnIdleConnectionAreNeverTakenForTheNextResponse) {
     server.enqueue(Reply{okResponse("first")});
     server.enqueue(Reply{okResponse("fresh")});
     EXPECT_EQ(get("/").getBody(), "first");
@@ -123,7 +128,7 @@ struct BodyCase {
     std::string body;
 };
 
-class EpollClientBodies : public EpollClientExchange, public ::testing::WithParamInterface<BodyCase> {};
+using ClientBodies = ExchangeOn<std::tuple<IoBackend, BodyCase>>;
 
 std::string gzipReply(const std::string& text) {
     return testsupport::net::httpResponse(
@@ -134,8 +139,8 @@ std::string gzipReply(const std::string& text) {
 const std::string kLongText(20000, 'z');
 
 INSTANTIATE_TEST_SUITE_P(
-    Framings, EpollClientBodies,
-    ::testing::Values(
+    Framings, ClientBodies,
+    ::testing::Combine(kReactorBackends, ::testing::Values(
         BodyCase{"ContentLength", okResponse("hello"), HttpMethod::GET, 200, "hello"},
         BodyCase{"Chunked", testsupport::net::chunkedResponse("hello chunked world", 4), HttpMethod::GET, 200,
                  "hello chunked world"},
@@ -143,21 +148,22 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"Gzip", gzipReply("compressed text"), HttpMethod::GET, 200, "compressed text"},
         BodyCase{"LargeBody", okResponse(kLongText), HttpMethod::GET, 200, kLongText},
         BodyCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", HttpMethod::DELETE, 204, ""},
-        BodyCase{"HeadIgnoresLength", "HTTP/1.1 200 OK\r\nContent-Length: 42\r\n\r\n", HttpMethod::HEAD, 200, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+        BodyCase{"HeadIgnoresLength", "HTTP/1.1 200 OK\r\nContent-Length: 42\r\n\r\n", HttpMethod::HEAD, 200, ""})),
+    BackendCaseName());
 
-TEST_P(EpollClientBodies, ResponseIsFramedAndDecoded) {
-    server.enqueue(Reply{GetParam().reply});
-    const auto response = client->execute(makeRequest(GetParam().method, server.url("/")));
-    EXPECT_EQ(response.statusCode, GetParam().status) << response.statusMessage;
-    EXPECT_EQ(response.getBody(), GetParam().body);
+TEST_P(ClientBodies, ResponseIsFramedAndDecoded) {
+    const auto& bodyCase = testCase();
+    server.enqueue(Reply{bodyCase.reply});
+    const auto response = client->execute(makeRequest(bodyCase.method, server.url("/")));
+    EXPECT_EQ(response.statusCode, bodyCase.status) << response.statusMessage;
+    EXPECT_EQ(response.getBody(), bodyCase.body);
     // The connection stays usable for the next exchange.
     server.enqueue(Reply{okResponse("next")});
     EXPECT_EQ(get("/").getBody(), "next");
     EXPECT_EQ(server.acceptCount(), 1u);
 }
 
-TEST_F(EpollClientExchange, ResponseWithoutLengthEndsWhenTheServerCloses) {
+TEST_P(ClientExchange, ResponseWithoutLengthEndsWhenTheServerCloses) {
     server.enqueue(Reply{"HTTP/1.1 200 OK\r\n\r\nuntil the end", std::chrono::milliseconds(0), false, true});
     const auto response = get("/");
     EXPECT_EQ(response.statusCode, 200);

@@ -1,0 +1,267 @@
+// What only the io_uring client has: its refusal where the kernel gives no
+// ring, its connection limit and read size, and polls matched to their
+// connection by generation. Each test says which outcome this kernel gave.
+#include "ClientTestSupport.hpp"
+#include "support/net/HttpReplies.hpp"
+#include "support/net/LoopbackServer.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
+#include "zorvik/detail/UringReactor.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstddef>
+#include <future>
+#include <iostream>
+#include <optional>
+
+namespace zorvik::testing {
+namespace {
+
+using testsupport::net::LoopbackServer;
+using testsupport::net::okResponse;
+using testsupport::net::Reply;
+using ::testing::StartsWith;
+
+HttpResponse get(HttpClient& client, const std::string& url) {
+    return client.execute(makeRequest(HttpMethod::GET, url));
+}
+
+TEST(UringClient, FactoryBuildsItWhereTheKernelAllowsAndEpollWorksEitherWay) {
+    LoopbackServer server;
+    server.setHandler([](const std::string&) { return Reply{okResponse("answered")}; });
+    IoBackend chosen = IoBackend::Auto;
+    try {
+        const auto client = HttpClient::create(*quietConfig(), IoBackend::IoUring, chosen);
+        std::cout << "io_uring: available on this kernel\n";
+        EXPECT_NE(dynamic_cast<LinuxUringHttpClient*>(client.get()), nullptr);
+        EXPECT_EQ(get(*client, server.url()).getBody(), "answered");
+    } catch (const std::runtime_error& error) {
+        std::cout << "io_uring: refused by this kernel: " << error.what() << "\n";
+        EXPECT_THAT(error.what(), StartsWith("Failed to create io_uring reactor: "));
+    }
+    EXPECT_EQ(chosen, IoBackend::IoUring);
+    EXPECT_EQ(get(*HttpClient::create(*quietConfig(), IoBackend::Epoll, chosen), server.url()).getBody(), "answered");
+}
+
+// Makes io_uring_setup fail as a kernel without io_uring, or a seccomp policy
+// that forbids it, would: for this thread and the threads it starts.
+void refuseRingSetup() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        std::cerr << "cannot install the seccomp filter\n";
+        std::_Exit(2);
+    }
+}
+
+[[noreturn]] void askForUringThenEpoll(const std::string& url) {
+    refuseRingSetup();
+    IoBackend chosen = IoBackend::Auto;
+    try {
+        HttpClient::create(*quietConfig(), IoBackend::IoUring, chosen);
+        std::cerr << "the ring was set up\n";
+        std::_Exit(1);
+    } catch (const std::runtime_error& error) {
+        std::cerr << error.what() << "\n";
+    }
+    const auto response = get(*HttpClient::create(*quietConfig(), IoBackend::Epoll, chosen), url);
+    std::cerr << "epoll answered " << response.statusCode << "\n";
+    std::_Exit(response.statusCode == 200 ? 0 : 1);
+}
+
+TEST(UringClientDeathTest, RefusedRingFailsItsConstructionAndLeavesEpollWorking) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    LoopbackServer server;
+    server.setHandler([](const std::string&) { return Reply{okResponse("answered")}; });
+    EXPECT_EXIT(askForUringThenEpoll(server.url()), ::testing::ExitedWithCode(0),
+                "Failed to create io_uring reactor: Function not implemented");
+}
+
+std::shared_ptr<LinuxUringHttpClient> uringClient() {
+    return uringRefusal().empty() ? std::make_shared<LinuxUringHttpClient>(*quietConfig()) : nullptr;
+}
+
+struct LimitCase {
+    const char* name;
+    std::optional<std::size_t> set;  // none keeps the default
+    std::size_t limit;
+};
+
+class UringConnectionLimit : public ::testing::TestWithParam<LimitCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Limits, UringConnectionLimit,
+                         ::testing::Values(LimitCase{"Default", std::nullopt, 100}, LimitCase{"Set", 3, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(UringConnectionLimit, BusyConnectionsAtTheLimitRefuseAnotherOrigin) {
+    auto client = uringClient();
+    if (!client) {
+        GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+    }
+    if (GetParam().set) {
+        client->setMaxConcurrentConnections(*GetParam().set);
+    }
+    LoopbackServer busy;
+    busy.setHandler([](const std::string&) { return Reply{"", {}, true}; });
+    std::vector<std::future<HttpResponse>> pending;
+    for (std::size_t i = 0; i < GetParam().limit; ++i) {
+        pending.push_back(client->executeAsync(makeRequest(HttpMethod::GET, busy.url(), 60000)));
+    }
+    ASSERT_TRUE(busy.waitForRequests(GetParam().limit));
+
+    LoopbackServer other;
+    const auto refused = get(*client, other.url());
+    EXPECT_EQ(refused.statusCode, 0);
+    EXPECT_EQ(refused.statusMessage, "Failed to acquire connection");
+    EXPECT_EQ(other.acceptCount(), 0u);
+    client.reset();
+    for (auto& future : pending) {
+        EXPECT_EQ(future.get().statusMessage, "HTTP client is shutting down");
+    }
+}
+
+TEST(UringClient, ConnectionsThatCloseFreeTheirPlaceAtTheDefaultLimitBeforeTheirCallerHears) {
+    auto client = uringClient();
+    if (!client) {
+        GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+    }
+    LoopbackServer server;
+    server.setHandler([](const std::string&) {
+        return Reply{okResponse("closing", {{"Connection", "close"}}), std::chrono::milliseconds(20)};
+    });
+    // As many chains as the limit allows connections; each caller asks again
+    // the moment it hears its answer.
+    const std::size_t chains = LinuxUringHttpClient::kDefaultMaxConcurrentConnections;
+    std::mutex mutex;
+    std::vector<std::string> failures;
+    std::size_t finished = 0;
+    std::promise<void> allFinished;
+    const auto record = [&](const HttpResponse& response, bool last) {
+        const std::lock_guard lock(mutex);
+        if (response.statusCode != 200) {
+            failures.push_back(response.statusMessage);
+        }
+        if (last && ++finished == chains) {
+            allFinished.set_value();
+        }
+    };
+    const auto request = makeRequest(HttpMethod::GET, server.url());
+    for (std::size_t i = 0; i < chains; ++i) {
+        client->submit(request, [&](HttpResponse first) {
+            record(first, false);
+            client->submit(request, [&](HttpResponse second) { record(second, true); });
+        });
+    }
+    ASSERT_EQ(allFinished.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(failures, std::vector<std::string>{});
+    EXPECT_EQ(server.acceptCount(), 2 * chains);
+}
+
+TEST(UringClient, RingAndWakeUpDescriptorAreCloseOnExec) {
+    const auto before = openDescriptors();
+    const auto client = uringClient();
+    if (!client) {
+        GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+    }
+    std::vector<std::string> added;
+    for (const auto& [fd, target] : openDescriptors()) {
+        if (!before.contains(fd)) {
+            added.push_back(target);
+            EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << target;
+        }
+    }
+    EXPECT_THAT(added, ::testing::UnorderedElementsAre("anon_inode:[io_uring]", "anon_inode:[eventfd]"));
+}
+
+// The reactor alone, over one end of a socket pair, driven by hand.
+class UringPolls : public ::testing::Test {
+protected:
+    std::shared_ptr<RecordingLogger> logger = std::make_shared<RecordingLogger>();
+    std::unique_ptr<detail::UringReactor> reactor;
+    std::unique_ptr<detail::ReactorCore> core;
+    std::shared_ptr<detail::ConnectionState> connection = std::make_shared<detail::ConnectionState>();
+    int peer = -1;
+
+    void SetUp() override {
+        if (!uringRefusal().empty()) {
+            GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+        }
+        reactor = std::make_unique<detail::UringReactor>(logger, detail::UringReactor::kDefaultRingSize);
+        core = std::make_unique<detail::ReactorCore>(*reactor, nullptr, logger);
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair), 0);
+        connection->fd = pair[0];
+        connection->phase = detail::ConnectionPhase::Active;
+        peer = pair[1];
+    }
+
+    void TearDown() override {
+        core.reset();
+        reactor.reset();
+        if (connection->fd >= 0) {
+            ::close(connection->fd);
+        }
+        if (peer >= 0) {
+            ::close(peer);
+        }
+    }
+
+    bool isOpen() {
+        const std::lock_guard lock(connection->mutex);
+        return connection->fd >= 0;
+    }
+
+    void waitOnce() {
+        std::string failure;
+        ASSERT_TRUE(reactor->waitOnce(*core, failure)) << failure;
+    }
+};
+
+TEST_F(UringPolls, OnlyTheLatestPollOfAConnectionIsActedOn) {
+    // Not yet connected, the first poll asks for writability too and completes at once.
+    ASSERT_TRUE(reactor->registerConnection(connection));
+    {
+        const std::lock_guard lock(connection->mutex);
+        connection->tcpConnected = true;
+    }
+    // The second asks only for readability, and the peer is silent.
+    ASSERT_TRUE(reactor->rearmConnection(connection));
+    waitOnce();
+    EXPECT_EQ(reactor->pendingPollCount(), 2u) << "the first poll's completion was taken";
+    // Acted on, the older completion would have closed the connection: an
+    // established connection that nobody asked anything of has no business being ready.
+    EXPECT_TRUE(isOpen());
+
+    ASSERT_EQ(::write(peer, "x", 1), 1);
+    for (int i = 0; i < 20 && isOpen(); ++i) {
+        waitOnce();
+    }
+    EXPECT_FALSE(isOpen()) << "the latest poll's completion was acted on";
+    EXPECT_EQ(reactor->pendingPollCount(), 1u) << "only the wake-up poll is left";
+}
+
+TEST_F(UringPolls, ReadsTakeTheBufferSizeButNeverLessThanTheDefault) {
+    const std::pair<std::size_t, std::size_t> cases[] = {{0, 8192}, {4096, 8192}, {65536, 65536}};
+    for (const auto& [set, read] : cases) {
+        reactor->setBufferSize(set);
+        EXPECT_EQ(reactor->readChunkSize(), read) << set;
+    }
+}
+
+}  // namespace
+}  // namespace zorvik::testing
