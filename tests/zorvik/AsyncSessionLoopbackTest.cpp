@@ -1,4 +1,4 @@
-// Sessions over the real epoll client against loopback servers: limits as
+// Sessions over the real reactor clients, on both back ends, against loopback servers: limits as
 // the server sees them, cancellation, queue time-outs, byte limits and the
 // ways a session ends with requests still under way.
 #include "AsyncSessionTestSupport.hpp"
@@ -51,18 +51,24 @@ void answerAfterGate(LoopbackServer& server, const Gate& gate) {
     });
 }
 
-class SessionOverLoopback : public ::testing::Test {
+template <typename Param>
+class SessionOverLoopbackOn : public BothBackends<Param> {
 protected:
     ZorvikInstance instance{quietConfig()};
     LoopbackServer server;
     Gate gate;
 
+    // Every session asks for the test's back end, and must say it got it.
     std::unique_ptr<AsyncSession> open(const std::function<void(AsyncSessionConfig&)>& change = {}) {
         auto config = roomyConfig();
+        config.backend = this->backend();
         if (change) {
             change(config);
         }
-        return instance.openAsyncSession(config);
+        auto session = instance.openAsyncSession(config);
+        EXPECT_EQ(session->activeBackend(), this->backend());
+        EXPECT_EQ(session->stats().backend, this->backend());
+        return session;
     }
 
     RequestId submit(AsyncSession& session, const std::string& path, int timeoutMs = 10000) {
@@ -71,6 +77,9 @@ protected:
         return result.id;
     }
 };
+
+using SessionOverLoopback = SessionOverLoopbackOn<IoBackend>;
+INSTANTIATE_TEST_SUITE_P(Backends, SessionOverLoopback, kReactorBackends, BackendCaseName());
 
 const auto kOneConnection = [](AsyncSessionConfig& c) { c.maxConnections = c.maxConnectionsPerOrigin = 1; };
 
@@ -97,7 +106,7 @@ void answerSlowly(LoopbackServer& server, Concurrency& origin, Concurrency& tota
     });
 }
 
-TEST_F(SessionOverLoopback, ConnectionLimitsHoldAtTheServers) {
+TEST_P(SessionOverLoopback, ConnectionLimitsHoldAtTheServers) {
     LoopbackServer other;
     Concurrency first;
     Concurrency second;
@@ -121,7 +130,7 @@ TEST_F(SessionOverLoopback, ConnectionLimitsHoldAtTheServers) {
     EXPECT_EQ(total.peak, 3);
 }
 
-TEST_F(SessionOverLoopback, CancelEndsQueuedAndInFlightRequestsOnce) {
+TEST_P(SessionOverLoopback, CancelEndsQueuedAndInFlightRequestsOnce) {
     answerAfterGate(server, gate);
     auto session = open(kOneConnection);
     const auto inFlight = submit(*session, "/held");
@@ -147,7 +156,7 @@ TEST_F(SessionOverLoopback, CancelEndsQueuedAndInFlightRequestsOnce) {
     EXPECT_EQ(requestLine(requests[1]), "GET /later HTTP/1.1");
 }
 
-TEST_F(SessionOverLoopback, RequestWhoseTimeRunsOutInTheQueueNeverReachesTheServer) {
+TEST_P(SessionOverLoopback, RequestWhoseTimeRunsOutInTheQueueNeverReachesTheServer) {
     answerAfterGate(server, gate);
     auto session = open(kOneConnection);
     const auto first = submit(*session, "/held");
@@ -166,7 +175,7 @@ TEST_F(SessionOverLoopback, RequestWhoseTimeRunsOutInTheQueueNeverReachesTheServ
     EXPECT_EQ(server.requests().size(), 1U);
 }
 
-TEST_F(SessionOverLoopback, ResponseOverTheRequestLimitIsTooLarge) {
+TEST_P(SessionOverLoopback, ResponseOverTheRequestLimitIsTooLarge) {
     server.setHandler([](const std::string& request) {
         return Reply{okResponse(std::string(requestLine(request).find("/big") != std::string::npos ? 200 : 20, 'x'))};
     });
@@ -185,7 +194,7 @@ TEST_F(SessionOverLoopback, ResponseOverTheRequestLimitIsTooLarge) {
     EXPECT_EQ(session->stats().bufferedResponseBytes, 0U);
 }
 
-TEST_F(SessionOverLoopback, EndpointPolicyReachesTheClient) {
+TEST_P(SessionOverLoopback, EndpointPolicyReachesTheClient) {
     auto session = open([](auto& c) {
         c.endpointPolicy = [](std::string_view, std::string_view address) { return address != "127.0.0.1"; };
     });
@@ -198,7 +207,7 @@ TEST_F(SessionOverLoopback, EndpointPolicyReachesTheClient) {
     EXPECT_EQ(server.acceptCount(), 0U);
 }
 
-TEST_F(SessionOverLoopback, UncollectedBodiesFillTheSessionBuffer) {
+TEST_P(SessionOverLoopback, UncollectedBodiesFillTheSessionBuffer) {
     server.setHandler([](const std::string&) { return Reply{okResponse(std::string(800, 'x'))}; });
     auto session = open([](auto& c) {
         c.maxResponseBytes = 1000;
@@ -218,7 +227,7 @@ TEST_F(SessionOverLoopback, UncollectedBodiesFillTheSessionBuffer) {
     EXPECT_EQ(session->stats().bufferedResponseBytes, 0U);
 }
 
-TEST_F(SessionOverLoopback, DrainWaitsForRequestsInFlight) {
+TEST_P(SessionOverLoopback, DrainWaitsForRequestsInFlight) {
     answerAfterGate(server, gate);
     auto session = open();
     submit(*session, "/held/1");
@@ -238,7 +247,12 @@ TEST_F(SessionOverLoopback, DrainWaitsForRequestsInFlight) {
     EXPECT_EQ(server.requests().size(), 2U);
 }
 
-class SessionEndingEarly : public SessionOverLoopback, public ::testing::WithParamInterface<ShutdownMode> {};
+struct EndingCase {
+    const char* name;
+    ShutdownMode mode;
+};
+
+using SessionEndingEarly = SessionOverLoopbackOn<std::tuple<IoBackend, EndingCase>>;
 
 TEST_P(SessionEndingEarly, AbortsEveryPendingRequestOnce) {
     server.setHandler([](const std::string&) { return Reply{"", 0ms, true}; });
@@ -249,7 +263,7 @@ TEST_P(SessionEndingEarly, AbortsEveryPendingRequestOnce) {
     }
     ASSERT_TRUE(server.waitForRequests(2));
 
-    session->shutdown(GetParam(), 50ms);
+    session->shutdown(testCase().mode, 50ms);
 
     const auto all = completionsOf(*session, 3);
     for (std::size_t i = 0; i < all.size(); ++i) {
@@ -266,9 +280,11 @@ TEST_P(SessionEndingEarly, AbortsEveryPendingRequestOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DrainRunningOutAndAbort, SessionEndingEarly,
-                         ::testing::Values(ShutdownMode::Drain, ShutdownMode::Abort));
+                         ::testing::Combine(kReactorBackends, ::testing::Values(EndingCase{"Drain", ShutdownMode::Drain},
+                                                                                EndingCase{"Abort", ShutdownMode::Abort})),
+                         BackendCaseName());
 
-TEST_F(SessionOverLoopback, DestructionWithRequestsUnderWayStopsEverything) {
+TEST_P(SessionOverLoopback, DestructionWithRequestsUnderWayStopsEverything) {
     answerAfterGate(server, gate);
     auto session = open([](auto& c) { c.maxConnections = c.maxConnectionsPerOrigin = 2; });
     for (int i = 0; i < 4; ++i) {
