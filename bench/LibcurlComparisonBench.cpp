@@ -3,6 +3,7 @@
 // both medians and the ratio zorvik / libcurl. Without libcurl only zorvik's
 // figures are printed. BENCH_ROUNDS and BENCH_SCALE (a factor on the request
 // counts) tune the run.
+#include "SilentLogger.hpp"
 #include "BenchServer.hpp"
 #include "zorvik/OpenSSLContext.hpp"
 #include "zorvik/ZorvikInstance.hpp"
@@ -32,17 +33,6 @@ struct Figures {
     double rate = 0;   // requests per second
     double bytes = 0;  // body bytes per second
     double p99Us = 0;  // sequential loads only
-};
-
-class SilentLogger : public zorvik::LoggerAdapter {
-public:
-    void trace(const std::string&) override {}
-    void debug(const std::string&) override {}
-    void info(const std::string&) override {}
-    void warn(const std::string&) override {}
-    void error(const std::string&) override {}
-    void critical(const std::string&) override {}
-    bool shouldLog(int) const override { return false; }
 };
 
 int scaled(int count) {
@@ -84,7 +74,7 @@ class ZorvikClient {
 public:
     explicit ZorvikClient(const bench::BenchServer& server) {
         auto config = std::make_shared<zorvik::ZorvikConfig>();
-        config->logger(std::make_shared<SilentLogger>());
+        config->logger(std::make_shared<bench::SilentLogger>());
         auto tls = std::make_shared<zorvik::OpenSSLContext>();
         tls->setCABundleFile(server.caFile());
         config->ssl(tls);

@@ -1,4 +1,5 @@
 // Round trips through the library's clients against an in-process loopback server.
+#include "SilentLogger.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
 #include "zorvik/ZorvikInstance.hpp"
@@ -15,20 +16,9 @@ namespace {
 using testsupport::net::LoopbackServer;
 using testsupport::net::Reply;
 
-class SilentLogger : public zorvik::LoggerAdapter {
-public:
-    void trace(const std::string&) override {}
-    void debug(const std::string&) override {}
-    void info(const std::string&) override {}
-    void warn(const std::string&) override {}
-    void error(const std::string&) override {}
-    void critical(const std::string&) override {}
-    bool shouldLog(int) const override { return false; }
-};
-
 std::shared_ptr<zorvik::ZorvikConfig> benchConfig() {
     auto config = std::make_shared<zorvik::ZorvikConfig>();
-    config->logger(std::make_shared<SilentLogger>());
+    config->logger(std::make_shared<bench::SilentLogger>());
     return config;
 }
 
