@@ -1,21 +1,37 @@
-// Feeds arbitrary bytes to the response framer, whole and in pieces, and
-// parses every frame. Aborts when the resumable framer disagrees with a fresh
-// scan, when a frame runs past the buffer, or when parsing and framing
-// disagree about whether the response is well formed.
+// Feeds a response to the framer in pieces cut where the fuzzer chooses, and
+// parses and decodes every frame. The response is either the fuzzer's bytes
+// or one built here around a payload the library compresses (gzip, zlib, raw
+// deflate), optionally chunked with extensions and trailers and optionally
+// corrupted. Aborts when the resumable framer disagrees with a fresh scan,
+// when a frame runs past the buffer, when parsing and framing disagree about
+// whether the response is well formed, when decoding passes its limit, or
+// when an intact built response does not give its payload back.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <libdeflate.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "FuzzChecks.hpp"
+#include "zorvik/CompressionHandler.hpp"
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ResponseFramer.hpp"
 
 namespace {
 
+using fuzzcheck::require;
+using zorvik::CompressionHandler;
 using zorvik::HttpClientBase;
 using zorvik::HttpMethod;
 using zorvik::detail::ResponseFrame;
+using Type = CompressionHandler::CompressionType;
+
+constexpr std::size_t kMaxPieces = 16;
 
 struct Result {
     bool complete = false;
@@ -27,11 +43,12 @@ struct Result {
     }
 };
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+// A response built here, with the payload its body must decode to when intact.
+struct Built {
+    std::string text;
+    std::string payload;
+    bool intact = true;
+};
 
 Result frameFresh(const std::string& buffer, bool headRequest, bool peerClosed) {
     Result result;
@@ -40,49 +57,169 @@ Result frameFresh(const std::string& buffer, bool headRequest, bool peerClosed) 
     return result;
 }
 
-void checkParse(const std::string& buffer, const Result& result) {
+// Parses the frame and decodes its body under `decodeLimit`; returns the
+// decoded body when the frame is well formed.
+std::optional<std::string> checkParse(const std::string& buffer, const Result& result, std::size_t decodeLimit) {
     require(result.frame.length <= buffer.size());
     const std::string text = buffer.substr(0, result.frame.length);
     try {
-        const zorvik::HttpResponse response = HttpClientBase::parseHttpResponse(text);
+        zorvik::HttpResponse response = HttpClientBase::parseHttpResponse(text);
         require(!result.frame.malformed);
         require(response.body.size() <= text.size());
+        response.limitDecodedBody(decodeLimit);
+        const std::string& decoded = response.getBody();
+        // Past the limit, or not decodable, the body stays as received.
+        require(decoded.size() <= decodeLimit || decoded == response.body);
+        return decoded;
     } catch (const std::exception&) {
         require(result.frame.malformed);
     }
+    return std::nullopt;
+}
+
+// The library writes gzip and raw deflate; zlib wraps raw deflate in a
+// 2-byte header and the Adler-32 of the payload. An empty payload is sent
+// as an empty body, as the library compresses it.
+std::string compressAs(const std::string& payload, int kind) {
+    if (payload.empty()) {
+        return {};
+    }
+    switch (kind) {
+        case 1:
+            return CompressionHandler::compressGzip(payload);
+        case 2: {
+            const std::uint32_t check = libdeflate_adler32(1, payload.data(), payload.size());
+            std::string zlib = "\x78\x9c" + CompressionHandler::compressDeflate(payload);
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                zlib += static_cast<char>((check >> shift) & 0xff);
+            }
+            return zlib;
+        }
+        case 3:
+            return CompressionHandler::compressDeflate(payload);
+        default:
+            return payload;
+    }
+}
+
+std::string token(FuzzedDataProvider& in, std::size_t maxLength) {
+    std::string text = in.ConsumeRandomLengthString(maxLength);
+    for (char& c : text) {
+        c = static_cast<char>('a' + static_cast<unsigned char>(c) % 26);
+    }
+    return text.empty() ? std::string("x") : text;
+}
+
+std::string hex(std::size_t value) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return text;
+}
+
+Built buildResponse(FuzzedDataProvider& in) {
+    Built built;
+    const int kind = in.ConsumeIntegralInRange(0, 3);
+    const bool chunked = in.ConsumeBool();
+    built.payload = in.ConsumeRandomLengthString(4096);
+    std::string body = compressAs(built.payload, kind);
+    const std::size_t flips = in.ConsumeIntegralInRange<std::size_t>(0, 3);
+    for (std::size_t i = 0; i < flips && !body.empty(); ++i) {
+        const std::size_t at = in.ConsumeIntegralInRange<std::size_t>(0, body.size() - 1);
+        const auto mask = in.ConsumeIntegralInRange<std::uint8_t>(1, 255);
+        body[at] = static_cast<char>(body[at] ^ mask);
+        built.intact = false;
+    }
+
+    std::string& text = built.text;
+    text = "HTTP/1.1 200 OK\r\n";
+    static const char* const kEncodings[] = {"identity", "gzip", "deflate", "deflate"};
+    text += std::string("Content-Encoding: ") + kEncodings[kind] + "\r\n";
+    if (!chunked) {
+        text += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        return built;
+    }
+    text += "Transfer-Encoding: chunked\r\n\r\n";
+    std::size_t at = 0;
+    while (at < body.size()) {
+        const std::size_t length =
+            std::min(body.size() - at, in.ConsumeIntegralInRange<std::size_t>(1, 1024));
+        text += hex(length);
+        if (in.ConsumeBool()) {
+            text += ";" + token(in, 8);
+            if (in.ConsumeBool()) {
+                text += in.ConsumeBool() ? "=" + token(in, 8) : "=\"" + token(in, 8) + "\"";
+            }
+        }
+        text += "\r\n" + body.substr(at, length) + "\r\n";
+        at += length;
+    }
+    text += "0\r\n";
+    const std::size_t trailers = in.ConsumeIntegralInRange<std::size_t>(0, 3);
+    for (std::size_t i = 0; i < trailers; ++i) {
+        text += "X-" + token(in, 8) + ": " + token(in, 16) + "\r\n";
+    }
+    text += "\r\n";
+    return built;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) {
-        return 0;
+    FuzzedDataProvider in(data, size);
+    const bool build = in.ConsumeBool();
+    const bool headRequest = !build && in.ConsumeBool();
+    const bool peerClosed = in.ConsumeBool();
+    const std::size_t decodeLimit = in.ConsumeIntegralInRange<std::size_t>(0, 16384);
+    std::vector<std::size_t> cuts(in.ConsumeIntegralInRange<std::size_t>(0, kMaxPieces - 1));
+    for (std::size_t& cut : cuts) {
+        cut = in.ConsumeIntegral<std::uint16_t>();
     }
-    const std::uint8_t control = data[0];
-    const bool headRequest = (control & 1) != 0;
-    const bool peerClosed = (control & 2) != 0;
-    const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::optional<Built> built;
+    std::string input;
+    if (build) {
+        built = buildResponse(in);
+        input = built->text;
+    } else {
+        input = in.ConsumeRemainingBytesAsString();
+    }
 
     const Result whole = frameFresh(input, headRequest, peerClosed);
     if (whole.complete) {
-        checkParse(input, whole);
+        checkParse(input, whole, decodeLimit);
     }
 
-    // Pieces of 1 to 8 bytes, the piece sizes drawn from the control byte.
+    for (std::size_t& cut : cuts) {
+        cut %= input.size() + 1;
+    }
+    cuts.push_back(input.size());
+    std::sort(cuts.begin(), cuts.end());
+
+    // The framer sees the buffer grow piece by piece, as from a socket.
     zorvik::detail::ResponseFramer framer;
     std::string buffer;
-    std::uint32_t state = control | 0x100u;
-    while (buffer.size() < input.size()) {
-        state = state * 1103515245u + 12345u;
-        buffer.append(input, buffer.size(), 1 + (state >> 16) % 8);
+    for (const std::size_t cut : cuts) {
+        if (cut == buffer.size() && cut != input.size()) {
+            continue;
+        }
+        buffer.append(input, buffer.size(), cut - buffer.size());
         const bool closedNow = peerClosed && buffer.size() == input.size();
         Result stepped;
         stepped.complete = framer.tryExtract(buffer, headRequest, closedNow, stepped.frame);
         require(stepped == frameFresh(buffer, headRequest, closedNow));
         if (stepped.complete) {
-            checkParse(buffer, stepped);
+            const auto decoded = checkParse(buffer, stepped, decodeLimit);
+            if (built && built->intact && buffer.size() == input.size()) {
+                require(decoded.has_value() && !stepped.frame.malformed && stepped.frame.length == input.size());
+                require(built->payload.size() > decodeLimit || *decoded == built->payload);
+            }
             break;
         }
+        // A built response is complete only once all of it has arrived.
+        require(!built || !built->intact || buffer.size() < input.size());
     }
     // Parsing must cope with any text, framed or not.
     try {

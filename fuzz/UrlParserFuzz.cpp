@@ -4,51 +4,17 @@
 // lines the writer put there.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <exception>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
-#include "zorvik/HttpClientBase.hpp"
+#include "FuzzChecks.hpp"
 #include "zorvik/HttpRequest.hpp"
 
-namespace {
-
-using zorvik::HttpClientBase;
+using fuzzcheck::checkRequestText;
+using fuzzcheck::require;
 using zorvik::HttpMethod;
 using zorvik::HttpRequest;
-
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-void checkRequestText(const HttpRequest& request) {
-    std::string text;
-    try {
-        text = HttpClientBase::buildHttpRequest(request);
-    } catch (const std::invalid_argument&) {
-        return;
-    }
-    const std::size_t headEnd = text.find("\r\n\r\n");
-    require(headEnd != std::string::npos);
-    const std::string head = text.substr(0, headEnd + 2);
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < head.size(); ++i) {
-        require(head[i] != '\0');
-        require(head[i] != '\r' || (i + 1 < head.size() && head[i + 1] == '\n'));
-        require(head[i] != '\n' || (i > 0 && head[i - 1] == '\r'));
-        lines += head[i] == '\n' ? 1 : 0;
-    }
-    // Request line, one Host line (the caller's own, or the built-in one),
-    // keep-alive and one line per other header.
-    const bool callerHost = HttpClientBase::hasHeaderIgnoreCase(request.headers, "Host");
-    require(lines == 3 + request.headers.size() - (callerHost ? 1 : 0));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   nlohmann-json3-dev libssl-dev libdeflate-dev liburing-dev
   libgtest-dev libgmock-dev libbenchmark-dev openssl
+  clang libclang-rt-14-dev
 )
 
 missing=()
