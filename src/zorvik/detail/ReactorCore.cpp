@@ -200,7 +200,7 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
             if (connection->phase == ConnectionPhase::Idle) {
                 connection->phase = ConnectionPhase::Active;
             }
-            connection->callerDriven = callerWaits;
+            connection->drivingRequest = callerWaits ? context.get() : nullptr;
             // Written here rather than after a round through the reactor:
             // the socket of a reused connection is almost always writable.
             if (connection->phase == ConnectionPhase::Active) {
@@ -225,7 +225,7 @@ void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
                                                             !connection->pendingRequests.empty() || unsent);
         // An idle connection stays unwatched until it is reused: the reuse
         // test sees a peer's close or stray bytes, and its expiry is a scan.
-        if (!wanted || connection->callerDriven || (connection->armed && !unsent)) {
+        if (!wanted || connection->drivingRequest != nullptr || (connection->armed && !unsent)) {
             return;
         }
         // Marked first: the event may arrive before the arming call returns.

@@ -88,10 +88,12 @@ struct ConnectionState {
     ResponseFramer framer;
     // A one-shot arming is outstanding; set before arming, cleared when its event arrives.
     bool armed = false;
-    // A caller waits on the socket for its own answer: the reactor does not
-    // watch the connection meanwhile, or it might take that answer from
-    // under the caller's wait.
-    bool callerDriven = false;
+    // The request whose caller waits on the socket for its own answer: the
+    // reactor does not watch the connection meanwhile, or it might take that
+    // answer from under the caller's wait. Naming the request, not just a
+    // flag, lets a caller that is done give the connection up without
+    // clearing the claim of the next caller, who may already have reused it.
+    const RequestContext* drivingRequest = nullptr;
     // Caller threads waiting on the socket; while there are any, closing shuts
     // the socket down and leaves the descriptor to the last of them to close,
     // so that its number is not reused under the wait.

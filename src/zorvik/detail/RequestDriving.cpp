@@ -33,7 +33,9 @@ void ReactorCore::driveUntilAnswered(const ConnectionPtr& connection, const std:
     waitForAnswer(connection, context, answer);
     {
         const std::lock_guard lock(connection->mutex);
-        connection->callerDriven = false;
+        if (connection->drivingRequest == context.get()) {
+            connection->drivingRequest = nullptr;
+        }
     }
     // A redirect may already have queued its next hop here.
     armIfNeeded(connection);
