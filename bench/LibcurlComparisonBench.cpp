@@ -1,8 +1,9 @@
 // zorvik against libcurl on the same loopback server in the same run: each
 // load alternates the two clients round by round (A B B A ...) and prints
 // both medians and the ratio zorvik / libcurl. Without libcurl only zorvik's
-// figures are printed. BENCH_ROUNDS and BENCH_SCALE (a factor on the request
-// counts) tune the run.
+// figures are printed. BENCH_ROUNDS, BENCH_SCALE (a factor on the request
+// counts), BENCH_ONLY (loads whose name holds this text) and BENCH_CLIENT
+// (zorvik or libcurl alone, for profiling one side) tune the run.
 #include "SilentLogger.hpp"
 #include "BenchServer.hpp"
 #include "zorvik/OpenSSLContext.hpp"
@@ -19,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 #ifdef ZORVIK_BENCH_WITH_CURL
@@ -103,8 +105,40 @@ public:
         }
     }
 
+    // The same through an asynchronous session, opened on first use.
+    void sessionBatch(const std::string& url, int inFlight) {
+        const auto count = static_cast<std::uint64_t>(inFlight);
+        if (!session_) {
+            session_ = instance_->openAsyncSession(
+                {zorvik::IoBackend::Auto, count, count, count, count, count, 1 << 20, 64 << 20, std::chrono::minutes(1), {}});
+            completions_.resize(static_cast<std::size_t>(inFlight));
+        }
+        const zorvik::HttpRequest request(zorvik::HttpMethod::GET, url);
+        for (int i = 0; i < inFlight; ++i) {
+            const auto submitted = session_->submit(request);
+            if (submitted.status != zorvik::SubmitStatus::Accepted) {
+                die(submitted.message);
+            }
+        }
+        for (int done = 0; done < inFlight;) {
+            const auto waited = session_->wait(completions_, std::chrono::seconds(30));
+            if (waited.status != zorvik::WaitStatus::Ready) {
+                die("a completion did not come");
+            }
+            for (std::size_t i = 0; i < waited.count; ++i) {
+                const auto* response = std::get_if<zorvik::HttpResponse>(&completions_[i].result);
+                if (response == nullptr || response->statusCode != 200) {
+                    die(response ? response->statusMessage : std::get<zorvik::HttpError>(completions_[i].result).message);
+                }
+            }
+            done += static_cast<int>(waited.count);
+        }
+    }
+
 private:
     std::unique_ptr<zorvik::ZorvikInstance> instance_;
+    std::unique_ptr<zorvik::AsyncSession> session_;
+    std::vector<zorvik::HttpCompletion> completions_;
 };
 
 #ifdef ZORVIK_BENCH_WITH_CURL
@@ -284,14 +318,19 @@ int main() {
     const auto seq = [](const std::string& url, int count) {
         return [url, count](auto& client) { return sequential([&] { return client.get(url); }, count); };
     };
-    const auto parallel = [&](auto& client) {
-        client.batch(small, kInFlight);
-        const auto start = Clock::now();
-        for (int i = 0; i < batches; ++i) {
-            client.batch(small, kInFlight);
-        }
-        return Figures{batches * kInFlight / seconds(Clock::now() - start), 0, 0};
+    const auto inFlight = [&](auto batch) {
+        return [&, batch](auto& client) {
+            batch(client, small, kInFlight);
+            const auto start = Clock::now();
+            for (int i = 0; i < batches; ++i) {
+                batch(client, small, kInFlight);
+            }
+            return Figures{batches * kInFlight / seconds(Clock::now() - start), 0, 0};
+        };
     };
+    const auto parallel = inFlight([](auto& client, const std::string& url, int count) { client.batch(url, count); });
+    const auto throughSession =
+        inFlight([](ZorvikClient& client, const std::string& url, int count) { client.sessionBatch(url, count); });
     std::vector<Load> loads = {
         {"sequential keep-alive, HTTP", "req/s", true, seq(small, sequentialCount)
 #ifdef ZORVIK_BENCH_WITH_CURL
@@ -313,13 +352,23 @@ int main() {
          , parallel
 #endif
         },
+        {"64 in flight (session / multi)", "req/s", false, throughSession
+#ifdef ZORVIK_BENCH_WITH_CURL
+         , parallel
+#endif
+        },
     };
 
     std::printf("server: loopback %s, %d rounds, A/B alternating\n", server.kind(), rounds);
 #ifdef ZORVIK_BENCH_WITH_CURL
     curl_global_init(CURL_GLOBAL_DEFAULT);
 #endif
+    const char* only = std::getenv("BENCH_ONLY");
+    const std::string client = std::getenv("BENCH_CLIENT") ? std::getenv("BENCH_CLIENT") : "";
     for (const auto& load : loads) {
+        if (only != nullptr && std::string(load.name).find(only) == std::string::npos) {
+            continue;
+        }
         std::vector<Figures> ours;
         std::vector<Figures> theirs;
         for (int round = 0; round < rounds; ++round) {
@@ -332,7 +381,11 @@ int main() {
                 CurlClient client(server);
                 theirs.push_back(load.curl(client));
             };
-            if (round % 2 == 0) {
+            if (client == "zorvik") {
+                runOurs();
+            } else if (client == "libcurl") {
+                runTheirs();
+            } else if (round % 2 == 0) {
                 runOurs();
                 runTheirs();
             } else {

@@ -138,6 +138,17 @@ std::string gzipReply(const std::string& text) {
 
 const std::string kLongText(20000, 'z');
 
+// Large enough to be read in large pieces with the socket's receive low-water
+// mark raised; bytes that vary, so that a body shifted by a few is noticed.
+std::string mebibyteText() {
+    std::string text((1 << 20) + 7, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char>('a' + i * 7 % 23);
+    }
+    return text;
+}
+const std::string kMebibyteText = mebibyteText();
+
 INSTANTIATE_TEST_SUITE_P(
     Framings, ClientBodies,
     ::testing::Combine(kReactorBackends, ::testing::Values(
@@ -147,6 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"ChunkedLarge", testsupport::net::chunkedResponse(kLongText, 3000), HttpMethod::GET, 200, kLongText},
         BodyCase{"Gzip", gzipReply("compressed text"), HttpMethod::GET, 200, "compressed text"},
         BodyCase{"LargeBody", okResponse(kLongText), HttpMethod::GET, 200, kLongText},
+        BodyCase{"MebibyteBody", okResponse(kMebibyteText), HttpMethod::GET, 200, kMebibyteText},
+        BodyCase{"ChunkedMebibyte", testsupport::net::chunkedResponse(kMebibyteText, 70000), HttpMethod::GET, 200,
+                 kMebibyteText},
         BodyCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", HttpMethod::DELETE, 204, ""},
         BodyCase{"HeadIgnoresLength", "HTTP/1.1 200 OK\r\nContent-Length: 42\r\n\r\n", HttpMethod::HEAD, 200, ""})),
     BackendCaseName());

@@ -10,6 +10,7 @@
 
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ResponseHead.hpp"
+#include "zorvik/detail/ResponseParser.hpp"
 
 namespace zorvik {
 namespace {
@@ -28,6 +29,22 @@ struct ParseCase {
 void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }
 
 const std::string kChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+// Past the size from which a body is taken out of a buffer given up rather
+// than copied; varied bytes, so that a shifted body is noticed.
+const std::string kLarge = [] {
+    std::string text(50000, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char>('A' + i * 5 % 26);
+    }
+    return text;
+}();
+
+std::string largeChunked(bool finished) {
+    std::string text = kChunkedHead + "4e20;ext=1\r\n" + kLarge.substr(0, 20000) + "\r\n1\r\n" + kLarge.substr(20000, 1) +
+                       "\r\n752f\r\n" + kLarge.substr(20001) + "\r\n";
+    return finished ? text + "0\r\nX-Trailer: t\r\n\r\n" : text + "10\r\nabc";
+}
 
 std::vector<ParseCase> parseCases() {
     return {
@@ -60,6 +77,12 @@ std::vector<ParseCase> parseCases() {
         {"InterimAloneIsKept", "HTTP/1.1 100 Continue\r\n\r\n", 100, "Continue", {}, ""},
         {"SwitchingProtocolsIsTheAnswer", "HTTP/1.1 101 Switching Protocols\r\n\r\nraw", 101, "Switching Protocols", {},
          "raw"},
+        {"LargeBody", "HTTP/1.1 200 OK\r\nContent-Length: 50000\r\n\r\n" + kLarge, 200, "OK",
+         {{"Content-Length", "50000"}}, kLarge},
+        {"LargeChunked", largeChunked(true), 200, "OK", {{"Transfer-Encoding", "chunked"}}, kLarge},
+        {"LargeChunkedUnfinished", largeChunked(false), 200, "OK", {{"Transfer-Encoding", "chunked"}}, kLarge},
+        {"LargeAfterInterimHead", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n" + kLarge, 200, "OK", {},
+         kLarge},
         {"Empty", "", 0, "Empty response", {}, ""},
         {"NoHeadEnd", "HTTP/1.1 200 OK\r\nA: 1\r\n", 0, "Invalid response format", {}, ""},
         {"InterimThenTruncatedAnswer", "HTTP/1.1 103 Early Hints\r\n\r\nHTTP/1.1 200", 0, "Invalid response format", {},
@@ -69,13 +92,18 @@ std::vector<ParseCase> parseCases() {
 
 class ParseResponseTest : public ::testing::TestWithParam<ParseCase> {};
 
+// Taking the response out of a buffer given up (a large body moved or
+// de-chunked in place) gives the same response and leaves the buffer empty.
 TEST_P(ParseResponseTest, GivesStatusHeadersAndBody) {
     const ParseCase& c = GetParam();
-    const HttpResponse response = HttpClientBase::parseHttpResponse(c.text);
-    EXPECT_EQ(response.statusCode, c.status);
-    EXPECT_EQ(response.statusMessage, c.reason);
-    EXPECT_EQ(response.headers, c.headers);
-    EXPECT_EQ(response.body, c.body);
+    std::string buffer = c.text;
+    for (const HttpResponse& response : {HttpClientBase::parseHttpResponse(c.text), detail::takeHttpResponse(buffer)}) {
+        EXPECT_EQ(response.statusCode, c.status);
+        EXPECT_EQ(response.statusMessage, c.reason);
+        EXPECT_EQ(response.headers, c.headers);
+        EXPECT_EQ(response.body, c.body);
+    }
+    EXPECT_TRUE(buffer.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ParseResponseTest, ::testing::ValuesIn(parseCases()),
@@ -99,6 +127,8 @@ TEST_P(RejectResponseTest, ThrowsWithReason) {
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), c.message);
     }
+    std::string buffer = c.text;
+    EXPECT_THROW(detail::takeHttpResponse(buffer), std::runtime_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,7 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Conflicting Content-Length headers"},
         RejectCase{"ChunkSizeNotHex", kChunkedHead + "zz\r\nhello\r\n0\r\n\r\n", "Invalid chunk size"},
         RejectCase{"ChunkSizeOverflows", kChunkedHead + "1ffffffffffffffff\r\n", "Invalid chunk size"},
-        RejectCase{"ChunkDataUnterminated", kChunkedHead + "2\r\nabc\r\n0\r\n\r\n", "Chunk data is not followed by CRLF"}),
+        RejectCase{"ChunkDataUnterminated", kChunkedHead + "2\r\nabc\r\n0\r\n\r\n", "Chunk data is not followed by CRLF"},
+        RejectCase{"LargeChunkDataUnterminated", kChunkedHead + "4e20\r\n" + kLarge + "\r\n0\r\n\r\n",
+                   "Chunk data is not followed by CRLF"}),
     [](const auto& info) { return info.param.name; });
 
 // The status line is matched by hand; it must agree with the pattern

@@ -1,6 +1,7 @@
 #include "zorvik/detail/ChunkedBody.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zorvik::detail {
 
@@ -57,6 +58,14 @@ std::optional<std::uint64_t> parseChunkSize(std::string_view sizeLine) {
 ChunkScanner::ChunkScanner(std::size_t bodyStart) : pos_(bodyStart), searchFrom_(bodyStart) {}
 
 ChunkScanner::Status ChunkScanner::scan(std::string_view buffer, std::string* decoded) {
+    return run(buffer, {decoded});
+}
+
+ChunkScanner::Status ChunkScanner::scanInPlace(std::span<char> buffer, std::size_t& written) {
+    return run(std::string_view(buffer.data(), buffer.size()), {nullptr, buffer.data(), &written});
+}
+
+ChunkScanner::Status ChunkScanner::run(std::string_view buffer, Output output) {
     if (pos_ > buffer.size()) {
         return Status::Incomplete;
     }
@@ -67,7 +76,7 @@ ChunkScanner::Status ChunkScanner::scan(std::string_view buffer, std::string* de
                 status = scanSizeLine(buffer);
                 break;
             case Stage::Data:
-                status = scanData(buffer, decoded);
+                status = scanData(buffer, output);
                 break;
             case Stage::Trailers:
                 status = scanTrailers(buffer);
@@ -101,7 +110,7 @@ ChunkScanner::Status ChunkScanner::scanSizeLine(std::string_view buffer) {
     return Status::Complete;
 }
 
-ChunkScanner::Status ChunkScanner::scanData(std::string_view buffer, std::string* decoded) {
+ChunkScanner::Status ChunkScanner::scanData(std::string_view buffer, Output output) {
     // Compared as "what is left" so that a size near 2^64 cannot wrap around.
     const std::size_t available = buffer.size() - pos_;
     if (available < kCrLf.size() || available - kCrLf.size() < chunkSize_) {
@@ -111,8 +120,13 @@ ChunkScanner::Status ChunkScanner::scanData(std::string_view buffer, std::string
     if (buffer.substr(pos_ + size, kCrLf.size()) != kCrLf) {
         return fail("Chunk data is not followed by CRLF");
     }
-    if (decoded != nullptr) {
-        decoded->append(buffer.substr(pos_, size));
+    if (output.decoded != nullptr) {
+        output.decoded->append(buffer.substr(pos_, size));
+    } else if (output.inPlace != nullptr) {
+        // Size lines come before every chunk's data, so the data only ever
+        // moves down, over text already scanned.
+        std::memmove(output.inPlace + *output.written, buffer.data() + pos_, size);
+        *output.written += size;
     }
     pos_ = searchFrom_ = pos_ + size + kCrLf.size();
     stage_ = Stage::SizeLine;

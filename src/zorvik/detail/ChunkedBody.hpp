@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ public:
     // Appends the data of every chunk completed by this call to `decoded`
     // when it is given.
     Status scan(std::string_view buffer, std::string* decoded = nullptr);
+    // De-chunks in place: moves the data of every chunk completed by this
+    // call down to buffer[written...], over bytes already scanned, and adds
+    // its size to `written` (which starts at or before the body).
+    Status scanInPlace(std::span<char> buffer, std::size_t& written);
 
     // Offset just past the body's final blank line, once Complete.
     std::size_t end() const { return pos_; }
@@ -33,9 +38,16 @@ public:
 
 private:
     enum class Stage { SizeLine, Data, Trailers, Done, Failed };
+    // Where chunk data goes: nowhere, appended to a string, or moved down.
+    struct Output {
+        std::string* decoded = nullptr;
+        char* inPlace = nullptr;
+        std::size_t* written = nullptr;
+    };
 
+    Status run(std::string_view buffer, Output output);
     Status scanSizeLine(std::string_view buffer);
-    Status scanData(std::string_view buffer, std::string* decoded);
+    Status scanData(std::string_view buffer, Output output);
     Status scanTrailers(std::string_view buffer);
     Status fail(const char* error);
 

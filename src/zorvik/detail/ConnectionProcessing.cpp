@@ -4,8 +4,10 @@
 #include "zorvik/detail/ReactorCore.hpp"
 #include "zorvik/detail/ResponseParser.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 #include <sys/socket.h>
@@ -16,6 +18,13 @@ namespace {
 
 constexpr const char* kBodyLimit = "Response exceeds configured body limit";
 constexpr const char* kClosedEarly = "Connection closed before complete HTTP response";
+// The most one read asks for, when that much is known to be on its way.
+constexpr std::size_t kLargeRead = 256 * 1024;
+// While more than this of a body is still to come, readiness waits for
+// this much of it: a fast sender then wakes the reader once per piece of
+// this size instead of once per segment.
+constexpr std::uint64_t kLowWaterFrom = 64 * 1024;
+constexpr int kLowWater = 262144;
 
 bool wouldBlock() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -84,12 +93,31 @@ ReadOutcome readSome(ConnectionState& connection, char* buffer, std::size_t size
     }
 }
 
-// Framing of the oldest awaited response already failed (a head past its
-// limits, a broken length or chunk).
-bool firstResponseMalformed(ConnectionState& connection) {
+enum class FirstResponse { Incomplete, Complete, Malformed };
+
+// What the bytes read so far make of the oldest awaited response.
+FirstResponse firstResponse(ConnectionState& connection) {
     ResponseFrame frame;
     const bool headRequest = connection.pendingRequests.front()->request.method == HttpMethod::HEAD;
-    return connection.framer.tryExtract(connection.readBuffer, headRequest, false, frame) && frame.malformed;
+    if (!connection.framer.tryExtract(connection.readBuffer, headRequest, false, frame)) {
+        return FirstResponse::Incomplete;
+    }
+    return frame.malformed ? FirstResponse::Malformed : FirstResponse::Complete;
+}
+
+// Lets readiness wait for a good share of a large body of announced length
+// rather than for its first byte. Plain TCP only: TLS reads ahead of what it
+// hands out, so its socket may never hold the share that is still due. The
+// end of the stream and errors still wake at once, as does memory pressure.
+void tuneReceiveLowWater(ConnectionState& connection) {
+    const std::uint64_t remaining = connection.framer.announcedRemaining(connection.readBuffer.size());
+    const int wanted = !connection.useTls && remaining > kLowWaterFrom
+                           ? static_cast<int>(std::min<std::uint64_t>(remaining, kLowWater))
+                           : 1;
+    if (wanted != connection.receiveLowWater &&
+        ::setsockopt(connection.fd, SOL_SOCKET, SO_RCVLOWAT, &wanted, sizeof(wanted)) == 0) {
+        connection.receiveLowWater = wanted;
+    }
 }
 
 void updateConnectionPhase(ConnectionState& connection) {
@@ -178,12 +206,30 @@ std::string ReactorCore::writePending(ConnectionState& connection) {
 std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerClosed) {
     // The reactor thread and callers driving their own requests read here.
     thread_local std::vector<char> chunk;
-    chunk.resize(backend_.readChunkSize());
     // A server that sends without pause never lets the reads would-block, and
     // deadlines are enforced only between steps.
     const Clock::time_point deadline = connection.earliestDeadlineLocked();
     std::string error;
     while (!connection.pendingRequests.empty() && Clock::now() < deadline) {
+        std::string& buffer = connection.readBuffer;
+        // Once a head announces its length, the rest of the response is
+        // read in large pieces into room made for it once, instead of a
+        // buffer that doubles (and is copied) as it fills. Room is only
+        // address space until bytes arrive, and never past the limit.
+        const std::uint64_t announced = connection.framer.announcedRemaining(buffer.size());
+        if (announced > limits_.maxResponseBytes - std::min<std::uint64_t>(buffer.size(), limits_.maxResponseBytes)) {
+            return kBodyLimit;
+        }
+        if (announced < buffer.max_size() - buffer.size() && buffer.capacity() < buffer.size() + announced) {
+            try {
+                buffer.reserve(buffer.size() + static_cast<std::size_t>(announced));
+            } catch (const std::bad_alloc&) {
+                // Address space the system will not promise: the buffer
+                // grows as the bytes come instead.
+            }
+        }
+        chunk.resize(std::clamp<std::size_t>(static_cast<std::size_t>(announced), backend_.readChunkSize(),
+                                             std::max(backend_.readChunkSize(), kLargeRead)));
         long n = 0;
         const auto outcome = readSome(connection, chunk.data(), chunk.size(), n, error);
         if (outcome == ReadOutcome::Failed) {
@@ -197,15 +243,18 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
             break;
         }
         const auto count = static_cast<std::size_t>(n);
-        if (count > limits_.maxResponseBytes || connection.readBuffer.size() > limits_.maxResponseBytes - count) {
+        if (count > limits_.maxResponseBytes || buffer.size() > limits_.maxResponseBytes - count) {
             return kBodyLimit;
         }
-        connection.readBuffer.append(chunk.data(), count);
+        buffer.append(chunk.data(), count);
         connection.bytesReceived += count;
         connection.lastActivity = Clock::now();
-        if (firstResponseMalformed(connection)) {
-            // Nothing more can make it whole; a server sending without pause
-            // must not fill memory in the meantime.
+        // A malformed response cannot be made whole, and a server sending
+        // without pause must not fill memory in the meantime; once the last
+        // awaited response is whole, there is nothing left to read for.
+        const FirstResponse first = firstResponse(connection);
+        if (first == FirstResponse::Malformed ||
+            (first == FirstResponse::Complete && connection.pendingRequests.size() == 1)) {
             break;
         }
         // A short read has emptied the socket: asking again would only
@@ -215,6 +264,7 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
             break;
         }
     }
+    tuneReceiveLowWater(connection);
     return error;
 }
 
@@ -249,9 +299,12 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
                 if (frame.error != nullptr) {
                     throw std::runtime_error(frame.error);
                 }
-                // Parsed in place: a response is never copied whole on the reactor thread.
-                const auto text = std::string_view(connection->readBuffer).substr(0, length);
-                finished.emplace_back(context, parseHttpResponse(text));
+                // Parsed in place, never copied whole: a buffer holding just
+                // this response gives up a large body to it.
+                auto& buffer = connection->readBuffer;
+                finished.emplace_back(context, length == buffer.size()
+                                                   ? takeHttpResponse(buffer)
+                                                   : parseHttpResponse(std::string_view(buffer).substr(0, length)));
                 finished.back().second.limitDecodedBody(limits_.maxResponseBytes);
             } catch (const std::exception& failure) {
                 error = std::string("Failed to parse HTTP response: ") + failure.what();

@@ -126,17 +126,16 @@ HttpResponse ReactorCore::execute(const HttpRequest& request) {
     if (const auto reason = closedReason()) {
         return failureResponse(*reason);
     }
-    auto promise = std::make_shared<std::promise<HttpResponse>>();
-    auto answer = promise->get_future();
+    auto answer = std::make_shared<AnswerSlot>();
     auto completion = std::make_shared<RequestCompletion>();
-    completion->callback = [promise](HttpResponse response) { promise->set_value(std::move(response)); };
+    completion->callback = [answer](HttpResponse response) { answer->fill(std::move(response)); };
     const auto started = startOnIdleConnection(request, completion, true);
     if (started.connection) {
-        driveUntilAnswered(started.connection, started.context, answer);
+        driveUntilAnswered(started.connection, started.context, *answer);
     } else {
         startOnResolver(request, completion);
     }
-    return answer.get();
+    return answer->take();
 }
 
 void ReactorCore::runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {

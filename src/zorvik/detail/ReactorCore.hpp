@@ -7,6 +7,7 @@
 #include "zorvik/detail/ConnectionTable.hpp"
 #include "zorvik/detail/ReactorBackend.hpp"
 #include "zorvik/detail/ReactorTypes.hpp"
+#include "zorvik/detail/RequestCompletion.hpp"
 
 #include <atomic>
 #include <functional>
@@ -139,9 +140,9 @@ private:
 
     // A caller waiting on its own request (RequestDriving.cpp).
     void driveUntilAnswered(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
-                            const std::future<HttpResponse>& answer);
+                            const AnswerSlot& answer);
     void waitForAnswer(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
-                       const std::future<HttpResponse>& answer);
+                       const AnswerSlot& answer);
 
     // Redirects (Redirects.cpp).
     void handleCompletedRequest(const std::shared_ptr<RequestContext>& context, HttpResponse response);

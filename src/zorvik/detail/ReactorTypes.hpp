@@ -99,6 +99,9 @@ struct ConnectionState {
     // so that its number is not reused under the wait.
     int socketWaiters = 0;
     int deferredCloseFd = -1;
+    // The socket's receive low-water mark (SO_RCVLOWAT) while a large body
+    // arrives; 1, the kernel's default, otherwise.
+    int receiveLowWater = 1;
 
     bool closedLocked() const {
         return fd < 0 || phase == ConnectionPhase::Failing || phase == ConnectionPhase::Closed;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "zorvik/HttpResponse.hpp"
@@ -29,6 +31,28 @@ struct RequestCompletion {
         }
         taken(std::move(response));
     }
+};
+
+// The answer to a request whose caller waits for it: filled once by the
+// request's completion, taken once by the caller. Filling it makes a system
+// call only when the caller is already asleep on it (a promise makes one
+// every time).
+class AnswerSlot {
+public:
+    void fill(HttpResponse response) {
+        response_ = std::move(response);
+        ready_.store(true, std::memory_order_release);
+        ready_.notify_one();
+    }
+    bool ready() const { return ready_.load(std::memory_order_acquire); }
+    HttpResponse take() {
+        ready_.wait(false, std::memory_order_acquire);
+        return std::move(*response_);
+    }
+
+private:
+    std::optional<HttpResponse> response_;
+    std::atomic<bool> ready_{false};
 };
 
 }  // namespace zorvik::detail

@@ -29,7 +29,7 @@ int millisecondsUntil(Clock::time_point deadline) {
 }  // namespace
 
 void ReactorCore::driveUntilAnswered(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
-                                     const std::future<HttpResponse>& answer) {
+                                     const AnswerSlot& answer) {
     waitForAnswer(connection, context, answer);
     {
         const std::lock_guard lock(connection->mutex);
@@ -42,15 +42,15 @@ void ReactorCore::driveUntilAnswered(const ConnectionPtr& connection, const std:
 }
 
 void ReactorCore::waitForAnswer(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
-                                const std::future<HttpResponse>& answer) {
-    while (answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                                const AnswerSlot& answer) {
+    while (!answer.ready()) {
         pollfd watched{};
         int timeoutMs = 0;
         {
             const std::lock_guard lock(connection->mutex);
             const auto& pending = connection->pendingRequests;
             // Closed, failed or answered (a redirect goes on elsewhere): the
-            // future tells the rest.
+            // answer tells the rest.
             if (connection->closedLocked() || std::find(pending.begin(), pending.end(), context) == pending.end()) {
                 return;
             }

@@ -37,6 +37,15 @@ std::size_t fieldLines(std::string_view head) {
 
 void ResponseFramer::reset() { *this = ResponseFramer{}; }
 
+std::uint64_t ResponseFramer::announcedRemaining(std::size_t buffered) const {
+    if (!head_ || head_->error != nullptr || head_->chunked || !head_->contentLength ||
+        hasNoBody(headRequest_, head_->statusCode) || buffered < bodyStart_) {
+        return 0;
+    }
+    const std::uint64_t arrived = buffered - bodyStart_;
+    return arrived < *head_->contentLength ? *head_->contentLength - arrived : 0;
+}
+
 bool ResponseFramer::tryExtract(std::string_view buffer, bool headRequest, bool peerClosed,
                                 ResponseFrame& frame) {
     frame = {};

@@ -39,6 +39,9 @@ class ResponseFramer {
 public:
     bool tryExtract(std::string_view buffer, bool headRequest, bool peerClosed, ResponseFrame& frame);
     void reset();
+    // Bytes of the first response still to come once its head announced
+    // its length (0 before that, or when the length is not announced).
+    std::uint64_t announcedRemaining(std::size_t buffered) const;
 
 private:
     // False while the final head is incomplete; `error` is set when a head

@@ -1,5 +1,7 @@
 #include "zorvik/detail/ResponseParser.hpp"
 
+#include <cstring>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -43,9 +45,32 @@ std::string dechunk(std::string_view body) {
     return decoded;
 }
 
-}  // namespace
+// Bodies at least this large are taken out of a buffer the caller gives up
+// instead of copied; below it a copy is cheap and the buffer keeps its storage.
+constexpr std::size_t kTakeBodyFrom = 16 * 1024;
 
-HttpResponse parseHttpResponse(std::string_view text) {
+// The body `body` (a view into `buffer`) moved, or de-chunked, to the front
+// of `buffer`, which then becomes the body: no second copy of a large body
+// is ever held.
+std::string takeBody(std::string& buffer, std::string_view body, bool chunked) {
+    const auto offset = static_cast<std::size_t>(body.data() - buffer.data());
+    std::size_t length = body.size();
+    if (chunked) {
+        ChunkScanner scanner(offset);
+        length = 0;
+        if (scanner.scanInPlace(std::span(buffer.data(), offset + body.size()), length) ==
+            ChunkScanner::Status::Malformed) {
+            throw std::runtime_error(scanner.error());
+        }
+    } else {
+        std::memmove(buffer.data(), buffer.data() + offset, length);
+    }
+    buffer.resize(length);
+    return std::move(buffer);
+}
+
+// With `owned`, the storage `text` views, a large body is taken out of it.
+HttpResponse parseResponse(std::string_view text, std::string* owned) {
     if (text.empty()) {
         return failure("Empty response");
     }
@@ -65,8 +90,24 @@ HttpResponse parseHttpResponse(std::string_view text) {
     }
     const auto [statusLineText, lines] = splitStatusLine(head);
     StatusLine status = parseStatusLine(statusLineText);
-    return HttpResponse(status.code, std::move(status.reason), parseHeaders(lines, false),
-                        info.chunked ? dechunk(body) : std::string(body));
+    auto headers = parseHeaders(lines, false);
+    std::string content;
+    if (owned != nullptr && body.size() >= kTakeBodyFrom) {
+        content = takeBody(*owned, body, info.chunked);
+    } else {
+        content = info.chunked ? dechunk(body) : std::string(body);
+    }
+    return HttpResponse(status.code, std::move(status.reason), std::move(headers), std::move(content));
+}
+
+}  // namespace
+
+HttpResponse parseHttpResponse(std::string_view text) { return parseResponse(text, nullptr); }
+
+HttpResponse takeHttpResponse(std::string& buffer) {
+    auto response = parseResponse(buffer, &buffer);
+    buffer.clear();
+    return response;
 }
 
 }  // namespace zorvik::detail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "zorvik/HttpResponse.hpp"
@@ -13,5 +14,9 @@ namespace zorvik::detail {
 // framing is unusable (bad Content-Length, bad chunk size or chunk framing)
 // throws std::runtime_error with the reason.
 HttpResponse parseHttpResponse(std::string_view text);
+// The same for a buffer holding exactly one framed response, which is left
+// empty: a large body is taken out of it (de-chunked in place) instead of
+// copied, so that a response never costs twice its size.
+HttpResponse takeHttpResponse(std::string& buffer);
 
 }  // namespace zorvik::detail
