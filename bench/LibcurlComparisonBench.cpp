@@ -398,11 +398,16 @@ int main() {
         }
         report(load, ours, theirs);
     }
-    std::printf("%-34s zorvik %10.2f x body", "peak memory, one 64 MiB body", peakMemoryPerBodyByte<ZorvikClient>(server));
+    const char* const peakName = "peak memory, one 64 MiB body";
+    if (only == nullptr || std::string(peakName).find(only) != std::string::npos) {
+        std::printf("%-34s zorvik %10.2f x body", peakName, peakMemoryPerBodyByte<ZorvikClient>(server));
 #ifdef ZORVIK_BENCH_WITH_CURL
-    std::printf("  libcurl %10.2f x body", peakMemoryPerBodyByte<CurlClient>(server));
+        std::printf("  libcurl %10.2f x body", peakMemoryPerBodyByte<CurlClient>(server));
+#endif
+        std::printf("\n");
+    }
+#ifdef ZORVIK_BENCH_WITH_CURL
     curl_global_cleanup();
 #endif
-    std::printf("\n");
     return 0;
 }

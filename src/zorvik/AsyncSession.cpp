@@ -172,7 +172,9 @@ SubmitResult AsyncSession::submit(HttpRequest request) {
         }
         id = RequestId{state.nextId.fetch_add(1)};
         ++state.originOutstanding[origin];
-        state.pending.emplace(id, PendingRequest{request, std::move(url), origin, SessionClock::now(), std::nullopt});
+        state.pending.emplace(id, PendingRequest{request.logResponse ? std::make_shared<const HttpRequest>(request)
+                                                                     : nullptr,
+                                                 std::move(url), origin, SessionClock::now(), std::nullopt});
         ++state.accepted;
         ++state.inFlight;
         ++state.outstanding;

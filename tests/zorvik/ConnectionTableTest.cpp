@@ -16,16 +16,23 @@ std::shared_ptr<ConnectionState> connectionTo(const std::string& host, int fd) {
 TEST(ConnectionTable, RemovingAClosedConnectionSparesTheNewOwnerOfItsNumber) {
     ConnectionTable table;
     const auto old = connectionTo("a.example", 7);
-    table.insert(old, 7, old->key);
+    table.insert(old, 7);
+    table.markIdle(old, 7);
     // The old socket was closed elsewhere and the kernel gave 7 to a new one.
     const auto fresh = connectionTo("a.example", 7);
-    table.insert(fresh, 7, fresh->key);
+    table.insert(fresh, 7);
+    table.markIdle(fresh, 7);
 
-    table.remove(7, old->key, old.get());
+    table.remove(7, old);
     EXPECT_EQ(table.find(7), fresh);
-    EXPECT_EQ(table.withKey(fresh->key), std::vector<std::shared_ptr<ConnectionState>>{fresh});
+    // The closed one is never handed out again; the new one is, once.
+    EXPECT_EQ(table.popIdle(fresh->key), fresh);
+    EXPECT_EQ(table.popIdle(fresh->key), nullptr);
+    // Listing it on a number it no longer holds does nothing either.
+    table.markIdle(old, 7);
+    EXPECT_EQ(table.popIdle(old->key), nullptr);
 
-    table.remove(7, fresh->key, fresh.get());
+    table.remove(7, fresh);
     EXPECT_EQ(table.find(7), nullptr);
     EXPECT_EQ(table.size(), 0u);
 }
@@ -38,11 +45,15 @@ TEST(ConnectionTable, KeysSeparateHostPortAndScheme) {
     auto tls = connectionTo("a.example", 5);
     tls->key.useTls = true;
     for (const auto& connection : {plain, otherPort, tls}) {
-        table.insert(connection, connection->fd, connection->key);
+        table.insert(connection, connection->fd);
+        table.markIdle(connection, connection->fd);
+        table.markIdle(connection, connection->fd);  // listed once
     }
-    EXPECT_EQ(table.withKey(plain->key), std::vector<std::shared_ptr<ConnectionState>>{plain});
-    EXPECT_EQ(table.withKey(tls->key), std::vector<std::shared_ptr<ConnectionState>>{tls});
+    EXPECT_EQ(table.popIdle(tls->key), tls);
+    EXPECT_EQ(table.popIdle(plain->key), plain);
+    EXPECT_EQ(table.popIdle(plain->key), nullptr);
     EXPECT_EQ(table.takeAll().size(), 3u);
+    EXPECT_EQ(table.popIdle(otherPort->key), nullptr);
     EXPECT_EQ(table.size(), 0u);
 }
 

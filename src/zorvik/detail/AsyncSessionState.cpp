@@ -96,10 +96,25 @@ void AsyncSessionState::publishCancellation(RequestId id, const PendingRequest& 
 }
 
 void AsyncSessionState::completeWithResponse(RequestId id, HttpResponse response) {
-    const std::lock_guard lock(mutex);
-    const auto entry = pending.find(id);
+    std::unique_lock lock(mutex);
+    auto entry = pending.find(id);
     if (entry == pending.end()) {
         return;
+    }
+    if (const auto logged = entry->second.loggedRequest) {
+        // The caller's logger runs without the lock, so that it never holds
+        // up submissions or the completions of other requests.
+        lock.unlock();
+        try {
+            HttpClient::logResponse(*logged, response);
+        } catch (...) {
+            // A failing logger must not cost the request its completion.
+        }
+        lock.lock();
+        entry = pending.find(id);
+        if (entry == pending.end()) {
+            return;  // cancelled meanwhile, with a completion of its own
+        }
     }
     const PendingRequest& request = entry->second;
     const auto now = SessionClock::now();
@@ -108,13 +123,6 @@ void AsyncSessionState::completeWithResponse(RequestId id, HttpResponse response
     completion.totalMicros = micros(now - request.submittedAt);
     if (request.dispatchedAt) {
         completion.queueWaitMicros = micros(*request.dispatchedAt - request.submittedAt);
-    }
-    if (request.request.logResponse) {
-        try {
-            HttpClient::logResponse(request.request, response);
-        } catch (...) {
-            // A failing logger must not cost the request its completion.
-        }
     }
     const std::uint64_t size = response.body.size();
     if (size > config.maxResponseBytes) {

@@ -19,7 +19,7 @@ using SessionClock = std::chrono::steady_clock;
 
 // What a session keeps of an accepted request until it completes or is cancelled.
 struct PendingRequest {
-    HttpRequest request;
+    std::shared_ptr<const HttpRequest> loggedRequest;  // kept only when its response is logged
     std::string url;
     std::string origin;
     SessionClock::time_point submittedAt;

@@ -9,6 +9,14 @@
 namespace zorvik::detail {
 
 void ReactorCore::expireDeadlines() {
+    // Takes every connection's lock: a busy reactor, woken for each batch of
+    // events, scans every few milliseconds only (an idle one every time its
+    // wait runs out). A connection with events checks its own deadlines.
+    const auto now = Clock::now();
+    if (now < nextDeadlineScan_) {
+        return;
+    }
+    nextDeadlineScan_ = now + kDeadlineScanInterval;
     for (const auto& connection : table_.snapshot()) {
         bool idleExpired = false;
         {
@@ -75,14 +83,12 @@ void ReactorCore::handleError(const ConnectionPtr& connection, const std::string
 
 void ReactorCore::closeConnection(const ConnectionPtr& connection) {
     int fd = -1;
-    ConnectionKey key;
     {
         const std::lock_guard lock(connection->mutex);
         if (connection->phase == ConnectionPhase::Closed && connection->fd < 0) {
             return;
         }
         fd = connection->fd;
-        key = connection->key;
         connection->phase = ConnectionPhase::Closed;
         connection->keepAlive = false;
         connection->fd = -1;
@@ -98,7 +104,7 @@ void ReactorCore::closeConnection(const ConnectionPtr& connection) {
         return;
     }
     // Out of the table before the number can be handed to a new socket.
-    table_.remove(fd, key, connection.get());
+    table_.remove(fd, connection);
     releaseSocket(*connection, fd);
 }
 

@@ -38,7 +38,7 @@ ReactorCore::ConnectionPtr ReactorCore::acquireConnection(const HttpRequest& req
     if (!connection) {
         return nullptr;
     }
-    table_.insert(connection, connection->fd, connection->key);
+    table_.insert(connection, connection->fd);
     {
         const std::lock_guard lock(connection->mutex);
         connection->armed = true;
@@ -51,16 +51,15 @@ ReactorCore::ConnectionPtr ReactorCore::acquireConnection(const HttpRequest& req
 }
 
 ReactorCore::ConnectionPtr ReactorCore::takeIdleConnection(const HttpRequest& request) {
-    // Never waits behind another acquisition's name resolution or connect.
-    const std::unique_lock pool(poolMutex_, std::try_to_lock);
-    if (!pool.owns_lock()) {
-        return nullptr;
-    }
+    // Takes no pool lock, so it never waits behind another acquisition's
+    // name resolution or connect.
     return findReusableConnection(makeConnectionKey(request));
 }
 
 ReactorCore::ConnectionPtr ReactorCore::findReusableConnection(const ConnectionKey& key) {
-    for (const auto& candidate : table_.withKey(key)) {
+    // The connection that went idle last: listed ones that are no longer
+    // reusable fall off the list on the way.
+    while (const auto candidate = table_.popIdle(key)) {
         bool dead = false;
         if (tryReserveReusableConnection(candidate, dead)) {
             return candidate;
@@ -89,21 +88,32 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
 }
 
 bool ReactorCore::evictOldestIdleConnection() {
-    ConnectionPtr oldest;
-    Clock::time_point oldestActivity = Clock::time_point::max();
-    for (const auto& connection : table_.snapshot()) {
-        const std::lock_guard lock(connection->mutex);
-        if (connection->phase == ConnectionPhase::Idle && connection->pendingRequests.empty() &&
-            connection->lastActivity < oldestActivity) {
-            oldest = connection;
-            oldestActivity = connection->lastActivity;
+    // Requests take idle connections without the pool lock: one taken
+    // between the choice and the close is passed over for the next.
+    for (;;) {
+        ConnectionPtr oldest;
+        Clock::time_point oldestActivity = Clock::time_point::max();
+        for (const auto& connection : table_.snapshot()) {
+            const std::lock_guard lock(connection->mutex);
+            if (connection->phase == ConnectionPhase::Idle && connection->pendingRequests.empty() &&
+                connection->lastActivity < oldestActivity) {
+                oldest = connection;
+                oldestActivity = connection->lastActivity;
+            }
         }
+        if (!oldest) {
+            return false;
+        }
+        {
+            const std::lock_guard lock(oldest->mutex);
+            if (oldest->phase != ConnectionPhase::Idle || !oldest->pendingRequests.empty()) {
+                continue;
+            }
+            oldest->phase = ConnectionPhase::Failing;  // reserved for closing
+        }
+        closeConnection(oldest);
+        return true;
     }
-    if (!oldest) {
-        return false;
-    }
-    closeConnection(oldest);
-    return true;
 }
 
 ReactorCore::ConnectionPtr ReactorCore::createConnection(const HttpRequest& request) const {

@@ -273,6 +273,7 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
     std::vector<std::shared_ptr<RequestContext>> failed;
     std::string error;
     bool mustClose = false;
+    int idleFd = -1;
     {
         const std::lock_guard lock(connection->mutex);
         while (!connection->pendingRequests.empty()) {
@@ -329,11 +330,17 @@ void ReactorCore::processAvailableResponses(const ConnectionPtr& connection, boo
         if (mustClose && error.empty()) {
             connection->keepAlive = false;
         }
+        if (!mustClose && connection->phase == ConnectionPhase::Idle) {
+            idleFd = connection->fd;
+        }
     }
-    // Closed before anyone hears of the response, so that a caller's next
-    // request finds the connection's place in the pool free.
+    // Closed, or listed as idle, before anyone hears of the response, so that
+    // a caller's next request finds the connection's place in the pool free,
+    // or the connection itself.
     if (mustClose) {
         closeConnection(connection);
+    } else if (idleFd >= 0) {
+        table_.markIdle(connection, idleFd);
     }
     for (auto& [context, response] : finished) {
         handleCompletedRequest(context, std::move(response));

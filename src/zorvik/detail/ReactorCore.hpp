@@ -154,6 +154,9 @@ private:
     ReactorLimits limits_;
     std::mutex poolMutex_;
     ConnectionTable table_;
+    // Reactor thread only.
+    static constexpr std::chrono::milliseconds kDeadlineScanInterval{5};
+    Clock::time_point nextDeadlineScan_{};
 
     std::mutex closedMutex_;
     std::string closedReason_;  // written once, before closed_ is set

@@ -99,6 +99,9 @@ struct ConnectionState {
     // so that its number is not reused under the wait.
     int socketWaiters = 0;
     int deferredCloseFd = -1;
+    // On the client's list of idle connections; guarded by the table's lock,
+    // not by `mutex`.
+    bool listedIdle = false;
     // The socket's receive low-water mark (SO_RCVLOWAT) while a large body
     // arrives; 1, the kernel's default, otherwise.
     int receiveLowWater = 1;

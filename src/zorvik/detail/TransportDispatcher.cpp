@@ -108,9 +108,9 @@ void TransportDispatcher::start(TransportWork& work) {
         return;
     }
     work.request.setTimeout(static_cast<int>(std::min<std::int64_t>(remaining, std::numeric_limits<int>::max())));
-    auto callback = [weak = weak_from_this(), id = work.id](HttpResponse response) {
+    auto callback = [weak = weak_from_this(), id = work.id, logged = work.request.logResponse](HttpResponse response) {
         if (const auto self = weak.lock()) {
-            self->publishTransportCompletion(id, std::move(response));
+            self->publishTransportCompletion(id, std::move(response), logged);
         }
     };
     try {
@@ -129,14 +129,24 @@ void TransportDispatcher::stampDispatched(RequestId id) const {
     }
 }
 
-void TransportDispatcher::publishTransportCompletion(RequestId id, HttpResponse response) {
+void TransportDispatcher::publishTransportCompletion(RequestId id, HttpResponse response, bool logged) {
+    if (!logged && queuedSteps_.load() == 0) {
+        // Bookkeeping alone runs no code of the caller's: done here, it spares
+        // a thread hand-off per request. Behind steps still queued it waits
+        // its turn, so that completions keep the order their responses came in.
+        state_->completeWithResponse(id, std::move(response));
+        releaseSlot(id, false);
+        return;
+    }
+    ++queuedSteps_;
     auto step = [weakSelf = weak_from_this(), weakState = std::weak_ptr<AsyncSessionState>(state_), id,
                  response = std::make_shared<HttpResponse>(std::move(response))] {
         if (const auto state = weakState.lock()) {
             state->completeWithResponse(id, std::move(*response));
         }
         if (const auto self = weakSelf.lock()) {
-            self->releaseSlot(id);
+            self->releaseSlot(id, true);
+            --self->queuedSteps_;
         }
     };
     // The executor holds a place for every active request, so it refuses only
@@ -147,7 +157,7 @@ void TransportDispatcher::publishTransportCompletion(RequestId id, HttpResponse 
     }
 }
 
-void TransportDispatcher::releaseSlot(RequestId id) {
+void TransportDispatcher::releaseSlot(RequestId id, bool onWorker) {
     {
         const std::lock_guard lock(mutex_);
         const auto entry = active_.find(id);
@@ -155,8 +165,41 @@ void TransportDispatcher::releaseSlot(RequestId id) {
             countOriginDown(activePerOrigin_, entry->second);
             active_.erase(entry);
         }
+        // Checked under the lock enqueue takes: work queued after this finds
+        // the slot free and starts itself.
+        if (queue_.empty()) {
+            return;
+        }
     }
-    dispatchAvailable();
+    if (onWorker) {
+        dispatchAvailable();
+    } else {
+        postDispatch();
+    }
+}
+
+void TransportDispatcher::postDispatch() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (dispatchPosted_) {
+            return;
+        }
+        dispatchPosted_ = true;
+    }
+    const bool posted = executor_->submit([weak = weak_from_this()] {
+        if (const auto self = weak.lock()) {
+            {
+                const std::lock_guard lock(self->mutex_);
+                self->dispatchPosted_ = false;
+            }
+            self->dispatchAvailable();
+        }
+    });
+    if (!posted) {
+        // Shut down, or full of completion tasks that each dispatch anyway.
+        const std::lock_guard lock(mutex_);
+        dispatchPosted_ = false;
+    }
 }
 
 void TransportDispatcher::cancelQueued(RequestId id) {

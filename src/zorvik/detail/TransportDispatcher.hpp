@@ -4,6 +4,7 @@
 #include "zorvik/detail/AsyncSessionState.hpp"
 #include "zorvik/detail/BoundedTaskExecutor.hpp"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -36,8 +37,10 @@ public:
     // Throws std::runtime_error once shut down; otherwise starts what the limits allow.
     void enqueue(TransportWork work);
     void dispatchAvailable();
-    // Posts the completion step of a response; the origin is known from the slot.
-    void publishTransportCompletion(RequestId id, HttpResponse response);
+    // The completion step of a response. It runs on the delivering thread
+    // unless it calls the caller's logger, or steps wait on the completion
+    // worker; the origin is known from the slot.
+    void publishTransportCompletion(RequestId id, HttpResponse response, bool logged = true);
     // Work already handed to the client is not touched.
     void cancelQueued(RequestId id);
     // Drops queued work, releases the client and runs the completion tasks
@@ -48,8 +51,11 @@ private:
     std::vector<TransportWork> selectAvailable();
     void start(TransportWork& work);
     void stampDispatched(RequestId id) const;
-    // Frees the request's connection slot and starts what may follow.
-    void releaseSlot(RequestId id);
+    // Frees the request's connection slot and starts what may follow: here
+    // on the completion worker, otherwise by a task posted to it, so that the
+    // client is only ever called off its own threads.
+    void releaseSlot(RequestId id, bool onWorker);
+    void postDispatch();
 
     mutable std::mutex mutex_;
     std::shared_ptr<HttpClient> client_;
@@ -61,6 +67,8 @@ private:
     const std::uint64_t maxConnections_;
     const std::uint64_t maxConnectionsPerOrigin_;
     bool closed_ = false;
+    bool dispatchPosted_ = false;  // a dispatch task waits on the completion worker
+    std::atomic<std::size_t> queuedSteps_{0};  // completion steps posted and not yet done
 };
 
 }  // namespace zorvik::detail
