@@ -40,6 +40,8 @@ OpenSSLConnection::OpenSSLConnection(ssl_ctx_st* context, bool verifyHost)
         ERR_clear_error();
         throw std::runtime_error("Failed to create SSL connection");
     }
+    // A record's header and body in one receive rather than two.
+    SSL_set_read_ahead(ssl_, 1);
 }
 
 OpenSSLConnection::~OpenSSLConnection() {
@@ -103,6 +105,10 @@ bool OpenSSLConnection::requirePeerName(const std::string& host) {
         fail("Failed to set host name for certificate verification");
     }
     return set;
+}
+
+bool OpenSSLConnection::hasBufferedInput() const {
+    return SSL_has_pending(ssl_) == 1;
 }
 
 int OpenSSLConnection::read(void* buffer, std::size_t length) {

@@ -28,6 +28,7 @@ public:
     std::string getLastError() const override { return lastError_; }
     bool wantRead() const override { return state_ == SSLConnectionState::Handshaking; }
     bool wantWrite() const override { return state_ == SSLConnectionState::Handshaking; }
+    bool hasBufferedInput() const override;
 
 private:
     bool attach(int fd, const std::string& host);

@@ -31,6 +31,9 @@ public:
     virtual std::string getLastError() const = 0;
     virtual bool wantRead() const = 0;
     virtual bool wantWrite() const = 0;
+    // Bytes taken from the socket that read has not returned yet (TLS reads
+    // ahead): a connection with any is not idle, whatever its socket says.
+    virtual bool hasBufferedInput() const { return false; }
 };
 
 }  // namespace zorvik

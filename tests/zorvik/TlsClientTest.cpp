@@ -202,6 +202,26 @@ TEST_P(TlsClient, KeepsOneHandshakeForThreeRequests) {
     EXPECT_EQ(server.http().acceptCount(), 1U);
 }
 
+// The answer fills a TLS record exactly and an answer nobody asked for
+// follows in a record of its own, which TLS may already hold, unread, when
+// the first is whole: the connection is not used again.
+TEST_P(TlsClient, RecordAfterTheResponseIsNeverTakenForTheNextOne) {
+    std::string body;
+    std::string first;
+    for (std::size_t length = 16000; first.size() != 16384; ++length) {
+        body.assign(length, 'f');
+        first = okResponse(body);
+    }
+    TlsLoopbackServer server;
+    server.http().enqueue(Reply{first + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"});
+    server.http().enqueue(Reply{okResponse("fresh")});
+    const auto client = clientWith(trustingContext());
+
+    EXPECT_EQ(get(*client, server.url()).getBody(), body);
+    EXPECT_EQ(get(*client, server.url()).getBody(), "fresh");
+    EXPECT_EQ(server.http().acceptCount(), 2U);
+}
+
 TEST_P(TlsClient, LargeRequestBodyIsSentWhole) {
     TlsLoopbackServer server;
     server.http().enqueue(Reply{okResponse("stored")});

@@ -77,7 +77,7 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
         !connection->used || !connection->keepAlive || connection->closeAfterResponse) {
         return false;
     }
-    if (!connection->readBuffer.empty() ||
+    if (!connection->readBuffer.empty() || (connection->ssl && connection->ssl->hasBufferedInput()) ||
         HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
         !idleSocketIsClean(connection->fd)) {
         dead = true;
