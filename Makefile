@@ -38,25 +38,14 @@ bench:
 	@$(MAKE) --no-print-directory build BUILD=build-bench CMAKE_FLAGS='-DCMAKE_BUILD_TYPE=Release -DQUIL_BUILD_BENCH=ON -DQUIL_BUILD_TESTS=OFF'
 	@for b in build-bench/bench/*_bench; do $$b; done
 
-# Each fuzz target runs over its seed corpus, then mutates a scratch copy of it
-# (never the repository's) for FUZZ_SECONDS; any finding fails, and its input
-# is left in build-fuzz/ as <target>-crash-*.
+# The fuzz targets run side by side for FUZZ_SECONDS each; see scripts/run-fuzzers.sh.
 FUZZ_TARGETS := ResponseParserFuzz UrlParserFuzz RedirectFuzz RequestWriterFuzz
 FUZZ_SECONDS ?= 45
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUIL_BUILD_FUZZ=ON -DQUIL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
-	@for target in $(FUZZ_TARGETS); do \
-	  scratch=$$(mktemp -d) && cp fuzz/corpus/$$target/* "$$scratch"/ || exit 1; \
-	  dict=; if [ -f fuzz/$$target.dict ]; then dict=-dict=fuzz/$$target.dict; fi; \
-	  echo "fuzz: $$target for $(FUZZ_SECONDS) s"; \
-	  build-fuzz/fuzz/$$target $$dict -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=25 \
-	    -artifact_prefix=build-fuzz/$$target- "$$scratch" >build-fuzz/$$target.log 2>&1; \
-	  status=$$?; rm -rf "$$scratch"; \
-	  if [ $$status -ne 0 ]; then tail -n 60 build-fuzz/$$target.log; exit $$status; fi; \
-	  tail -n 1 build-fuzz/$$target.log; \
-	done
+	@scripts/run-fuzzers.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -40,6 +40,7 @@ public:
     ~TlsStream() override {
         if (sendCloseNotify_) {
             SSL_shutdown(ssl_);
+            BIO_flush(SSL_get_wbio(ssl_));
         }
         SSL_free(ssl_);
         ::close(fd_);
@@ -63,7 +64,7 @@ public:
             }
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
-        return true;
+        return BIO_flush(SSL_get_wbio(ssl_)) == 1;
     }
 
 private:
@@ -71,6 +72,23 @@ private:
     int fd_;
     bool sendCloseNotify_;
 };
+
+// Reads straight from the socket; writes gather in a buffer that each flight
+// of the handshake, and each reply, flushes: the records of one reply leave
+// in one send, as they do from a real server.
+bool useBufferedWrites(SSL* ssl, int fd) {
+    BIO* socket = BIO_new_socket(fd, BIO_NOCLOSE);
+    BIO* buffered = BIO_new(BIO_f_buffer());
+    if (socket == nullptr || buffered == nullptr || BIO_set_write_buffer_size(buffered, 128 * 1024) != 1 ||
+        BIO_up_ref(socket) != 1) {
+        BIO_free(socket);
+        BIO_free(buffered);
+        return false;
+    }
+    BIO_push(buffered, socket);
+    SSL_set_bio(ssl, socket, buffered);  // each side owns one reference of the socket's BIO
+    return true;
+}
 
 // Holds the connection without a byte of handshake until the server shuts it down.
 void stall(int fd) {
@@ -86,7 +104,7 @@ std::unique_ptr<ServerStream> acceptTls(TlsLoopbackServer::State& state, int fd)
         return nullptr;
     }
     SSL* ssl = SSL_new(state.context);
-    if (ssl == nullptr || SSL_set_fd(ssl, fd) != 1 || SSL_accept(ssl) != 1) {
+    if (ssl == nullptr || !useBufferedWrites(ssl, fd) || SSL_accept(ssl) != 1) {
         ERR_clear_error();
         SSL_free(ssl);
         const std::lock_guard lock(state.mutex);
