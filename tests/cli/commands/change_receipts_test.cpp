@@ -10,14 +10,24 @@
 namespace quarlino::quil::cli {
 namespace {
 
+using testing::_;
 using testing::Return;
 using testsupport::quil::ApplicationHarness;
 using testsupport::quil::MockQuarlinoGateway;
 
-// An identifier that is not UTF-8: JSON output must still report the change
-// that was made, with the bad byte replaced, rather than fail after it.
+// An identifier (or a permission) that is not UTF-8: once the platform has
+// made the change, JSON output must still report it, with the bad byte
+// replaced, rather than fail after it.
 const std::string oddId = "id-\xff";
 const std::string shownId = "id-\xEF\xBF\xBD";
+
+void expectOrganizationAcme(testing::StrictMock<MockQuarlinoGateway>& gateway) {
+    model::Organization acme;
+    acme.id = "o-1";
+    acme.slug = "acme";
+    EXPECT_CALL(gateway, listOrganizations())
+        .WillOnce(Return(model::ApiResponse<std::vector<model::Organization>>{{acme}, ""}));
+}
 
 struct ReceiptCase {
     const char* name;
@@ -76,6 +86,32 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_CALL(gateway, deleteSecretGroup(std::string_view(oddId)));
                     },
                     R"({"deleted":true,"id":")" + shownId + R"("})"},
+        ReceiptCase{"roleDelete", {"role", "delete", "Ops", "--organization", "acme", "--yes"},
+                    [](auto& gateway) {
+                        model::AuthorizationRole role;
+                        role.id = oddId;
+                        role.name = "Ops";
+                        expectOrganizationAcme(gateway);
+                        EXPECT_CALL(gateway, listAuthorizationRoles(std::string_view("o-1")))
+                            .WillOnce(Return(model::ApiResponse<std::vector<model::AuthorizationRole>>{{role}, ""}));
+                        EXPECT_CALL(gateway, deleteAuthorizationRole(std::string_view("o-1"), std::string_view(oddId)));
+                    },
+                    R"({"archived":true,"id":")" + shownId + R"("})"},
+        ReceiptCase{"grantRevoke", {"grant", "revoke", "g1", "--organization", "acme", "--yes"},
+                    [](auto& gateway) {
+                        model::AuthorizationGrant grant;
+                        grant.id = "g1";
+                        model::EffectivePermissions remaining;
+                        remaining.permissions.push_back({});
+                        remaining.permissions.back().permission = oddId;
+                        expectOrganizationAcme(gateway);
+                        EXPECT_CALL(gateway, listAuthorizationGrants(std::string_view("o-1"), _, _))
+                            .WillOnce(Return(model::ApiResponse<std::vector<model::AuthorizationGrant>>{{grant}, ""}));
+                        EXPECT_CALL(gateway, revokeAuthorizationGrant(std::string_view("o-1"), std::string_view("g1")));
+                        EXPECT_CALL(gateway, effectivePermissions(_, _, _, _, _))
+                            .WillOnce(Return(model::ApiResponse<model::EffectivePermissions>{remaining, ""}));
+                    },
+                    R"({"id":"g1","remainingEffectivePermissions":[")" + shownId + R"("],"revoked":true})"},
         ReceiptCase{"registryDisable", {"registry", "disable", "shop", "--yes"},
                     [](auto& gateway) {
                         model::Project project;
