@@ -3,6 +3,7 @@
 #include "zorvik/detail/AsyncSessionState.hpp"
 
 #include "zorvik/detail/AsciiText.hpp"
+#include "zorvik/detail/WakeupRound.hpp"
 
 #include <algorithm>
 #include <array>
@@ -159,7 +160,8 @@ void AsyncSessionState::queueCompletion(HttpCompletion completion) {
         }
         completions.push_back(std::move(completion));
     }
-    queueChanged.notify_one();
+    // Every waiter: a round may have queued several completions by the time it wakes them.
+    WakeupRound::wake(this, [self = shared_from_this()] { self->queueChanged.notify_all(); });
 }
 
 void AsyncSessionState::closeCompletions() {

@@ -2,6 +2,7 @@
 
 #include "zorvik/detail/ReactorBackend.hpp"
 #include "zorvik/detail/ReactorCore.hpp"
+#include "zorvik/detail/WakeupRound.hpp"
 
 #include <atomic>
 #include <thread>
@@ -59,6 +60,7 @@ private:
         std::string failure;
         while (!stopping_.load()) {
             try {
+                const WakeupRound round;
                 if (!backend_->waitOnce(core_, failure)) {
                     break;
                 }
