@@ -4,6 +4,7 @@
 #include "zorvik/LinuxUringClient.hpp"
 #include "zorvik/ZorvikConfig.hpp"
 #include "zorvik/detail/BoundedTaskExecutor.hpp"
+#include "zorvik/detail/WakeupRound.hpp"
 
 #include <memory>
 #include <stdexcept>
@@ -71,8 +72,12 @@ std::future<HttpResponse> HttpClient::flyAsync(const std::shared_ptr<HttpClient>
     }
     auto callback = [promise, logged, executor = compatibilityCompletionExecutor()](HttpResponse response) {
         if (!logged) {
-            // Fulfilling a promise runs no code of the caller's: nothing to move off the client's thread.
-            promise->set_value(std::move(response));
+            // Fulfilling a promise runs no code of the caller's: nothing to move
+            // off the client's thread. It is done at the end of the reactor's
+            // round, so that a caller waiting on several answers wakes once.
+            detail::WakeupRound::wake(promise.get(), [promise, response = std::move(response)]() mutable {
+                promise->set_value(std::move(response));
+            });
             return;
         }
         auto shared = std::make_shared<HttpResponse>(std::move(response));

@@ -16,7 +16,11 @@ public:
     ~WakeupRound() {
         current_ = outer_;
         for (auto& entry : wakes_) {
-            entry.second();
+            try {
+                entry.second();
+            } catch (...) {
+                // A wake must not take the reactor thread down, nor the wakes after it.
+            }
         }
     }
     WakeupRound(const WakeupRound&) = delete;
