@@ -1,17 +1,14 @@
 // How exchanges fail, on both reactor back ends: deadlines, refused and unresolvable endpoints, peers
 // that close early, the response limit, the endpoint policy and the pool limit.
 #include "ClientTestSupport.hpp"
+#include "support/net/ClosedPort.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
 #include "support/net/UnresolvableHost.hpp"
 #include "zorvik/AsyncSessionConfig.hpp"
 
-#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace zorvik::testing {
 namespace {
@@ -21,19 +18,6 @@ using testsupport::net::okResponse;
 using testsupport::net::Reply;
 using ::testing::AnyOf;
 using ::testing::StartsWith;
-
-// A loopback port that nothing listens on.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 class ClientFailure : public BothBackends<> {
 protected:
@@ -71,7 +55,8 @@ TEST_P(ClientFailure, TimedOutConnectionIsNotReused) {
 }
 
 TEST_P(ClientFailure, RefusedConnectionIsStatusZero) {
-    const auto response = get("http://127.0.0.1:" + std::to_string(closedPort()) + "/");
+    const testsupport::net::ClosedPort closed;
+    const auto response = get("http://127.0.0.1:" + std::to_string(closed.number()) + "/");
     EXPECT_EQ(response.statusCode, 0);
     // Whether connect fails at once or later is the kernel's choice.
     EXPECT_THAT(response.statusMessage,

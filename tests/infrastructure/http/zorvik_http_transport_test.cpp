@@ -1,5 +1,6 @@
 #include "infrastructure/http/zorvik_http_transport.hpp"
 
+#include "support/net/ClosedPort.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
 #include "support/net/TestCertificates.hpp"
@@ -9,11 +10,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <optional>
@@ -182,21 +178,9 @@ TEST(ZorvikHttpTransportMethod, StaysUsableAfterARefusal) {
     EXPECT_EQ(transport.send(request(HttpMethod::GET, "/")).body, "fine");
 }
 
-// A port that nothing listens on: bound once, then released.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST(ZorvikHttpTransportResponse, RefusedConnectionIsStatusZeroWithNothingElse) {
-    ZorvikHttpTransport transport(plainConfig("http://127.0.0.1:" + std::to_string(closedPort()), "secret-token"));
+    const testsupport::net::ClosedPort closed;
+    ZorvikHttpTransport transport(plainConfig("http://127.0.0.1:" + std::to_string(closed.number()), "secret-token"));
 
     const auto response = transport.send(request(HttpMethod::GET, "/api/x"));
 
