@@ -4,23 +4,11 @@
 #include "zorvik/detail/ReactorCore.hpp"
 #include "zorvik/detail/SocketConnect.hpp"
 
-#include <cerrno>
-#include <sys/socket.h>
-
 namespace zorvik::detail {
 namespace {
 
 ConnectionKey makeConnectionKey(const HttpRequest& request) {
     return ConnectionKey{request.host, request.port, request.useSSL};
-}
-
-// Nothing may wait in the socket of an idle connection: bytes there are
-// unsolicited (and would be taken for the next response), and end of stream
-// or an error means the peer is gone.
-bool idleSocketIsClean(int fd) {
-    char byte = 0;
-    const ssize_t peeked = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
 }
 
 }  // namespace
@@ -79,7 +67,9 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
     }
     if (!connection->readBuffer.empty() || (connection->ssl && connection->ssl->hasBufferedInput()) ||
         HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
-        !idleSocketIsClean(connection->fd)) {
+        // Bytes in an idle socket are unsolicited (and would be taken for
+        // the next response); end of stream or an error means the peer is gone.
+        !socketIsQuiet(connection->fd)) {
         dead = true;
         return false;
     }

@@ -3,6 +3,7 @@
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ReactorCore.hpp"
 #include "zorvik/detail/ResponseParser.hpp"
+#include "zorvik/detail/SocketConnect.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -157,9 +158,16 @@ void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromRe
         if (error.empty() && connection->phase != ConnectionPhase::Connecting) {
             // An established connection with nothing to send or receive is
             // armed only for reading: this event is end of stream, an error or
-            // bytes nobody asked for. It cannot carry another request.
-            unsolicited = fromReadiness && wasEstablished && connection->pendingRequests.empty() &&
-                          !connection->unsentLocked();
+            // bytes nobody asked for. It cannot carry another request. A
+            // socket with nothing in it had its answer read by the caller
+            // that drove it, before this event was handled: it stays pooled.
+            const bool quiet = fromReadiness && wasEstablished && connection->pendingRequests.empty() &&
+                               !connection->unsentLocked();
+            if (quiet && connection->readBuffer.empty() &&
+                !(connection->ssl && connection->ssl->hasBufferedInput()) && socketIsQuiet(connection->fd)) {
+                return;
+            }
+            unsolicited = quiet;
             if (unsolicited) {
                 // Not handed out again in the moment before it is closed.
                 connection->keepAlive = false;

@@ -219,12 +219,7 @@ void ReactorCore::enqueueRequest(const ConnectionPtr& connection, const std::sha
 void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
     {
         const std::lock_guard lock(connection->mutex);
-        const bool unsent = connection->unsentLocked();
-        const bool wanted = !connection->closedLocked() && (connection->phase == ConnectionPhase::Connecting ||
-                                                            !connection->pendingRequests.empty() || unsent);
-        // An idle connection stays unwatched until it is reused: the reuse
-        // test sees a peer's close or stray bytes, and its expiry is a scan.
-        if (!wanted || connection->drivingRequest != nullptr || (connection->armed && !unsent)) {
+        if (!connection->wantsWatchingLocked() || (connection->armed && !connection->unsentLocked())) {
             return;
         }
         // Marked first: the event may arrive before the arming call returns.

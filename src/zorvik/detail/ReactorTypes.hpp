@@ -110,6 +110,14 @@ struct ConnectionState {
         return fd < 0 || phase == ConnectionPhase::Failing || phase == ConnectionPhase::Closed;
     }
     bool unsentLocked() const { return writeOffset < writeBuffer.size(); }
+    // Whether the reactor should watch the socket: something is under way on
+    // it, and no caller waits on the socket itself. An idle connection stays
+    // unwatched until it is reused: the reuse test sees a peer's close or
+    // stray bytes, and its expiry is a scan.
+    bool wantsWatchingLocked() const {
+        return !closedLocked() && drivingRequest == nullptr &&
+               (phase == ConnectionPhase::Connecting || !pendingRequests.empty() || unsentLocked());
+    }
     Clock::time_point earliestDeadlineLocked() const {
         Clock::time_point earliest = Clock::time_point::max();
         for (const auto& context : pendingRequests) {

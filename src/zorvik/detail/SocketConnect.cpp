@@ -86,4 +86,10 @@ int openNonBlockingSocket(const std::string& host, int port, const EndpointPolic
     return -1;
 }
 
+bool socketIsQuiet(int fd) {
+    char byte = 0;
+    const ssize_t peeked = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
 }  // namespace zorvik::detail

@@ -12,4 +12,7 @@ namespace zorvik::detail {
 // -1. Throws std::runtime_error when the policy denied every address.
 int openNonBlockingSocket(const std::string& host, int port, const EndpointPolicy& policy);
 
+// Nothing waits in the socket: no bytes, no end of stream, no error.
+bool socketIsQuiet(int fd);
+
 }  // namespace zorvik::detail

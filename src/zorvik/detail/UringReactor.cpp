@@ -126,6 +126,11 @@ bool UringReactor::scheduleConnectionPoll(const std::shared_ptr<ConnectionState>
         if (connection->closedLocked()) {
             return false;
         }
+        // Decided before this lock was taken: see EpollReactor::rearmConnection.
+        if (!connection->wantsWatchingLocked()) {
+            connection->armed = false;
+            return true;
+        }
         operation->generation = ++connection->pollGeneration;
         operation->fd = connection->fd;
         if (connection->wantsWritableLocked()) {
