@@ -65,11 +65,10 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
         !connection->used || !connection->keepAlive || connection->closeAfterResponse) {
         return false;
     }
-    if (!connection->readBuffer.empty() || (connection->ssl && connection->ssl->hasBufferedInput()) ||
-        HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
-        // Bytes in an idle socket are unsolicited (and would be taken for
-        // the next response); end of stream or an error means the peer is gone.
-        !socketIsQuiet(connection->fd)) {
+    // Bytes an idle connection holds are unsolicited (and would be taken for
+    // the next response); end of stream or an error means the peer is gone.
+    if (HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
+        !connection->nothingToReadLocked()) {
         dead = true;
         return false;
     }

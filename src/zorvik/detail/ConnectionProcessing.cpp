@@ -3,7 +3,6 @@
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ReactorCore.hpp"
 #include "zorvik/detail/ResponseParser.hpp"
-#include "zorvik/detail/SocketConnect.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -163,8 +162,7 @@ void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromRe
             // that drove it, before this event was handled: it stays pooled.
             const bool quiet = fromReadiness && wasEstablished && connection->pendingRequests.empty() &&
                                !connection->unsentLocked();
-            if (quiet && connection->readBuffer.empty() &&
-                !(connection->ssl && connection->ssl->hasBufferedInput()) && socketIsQuiet(connection->fd)) {
+            if (quiet && connection->nothingToReadLocked()) {
                 return;
             }
             unsolicited = quiet;

@@ -60,15 +60,11 @@ bool EpollReactor::registerConnection(const std::shared_ptr<ConnectionState>& co
 bool EpollReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection) {
     // Armed under the connection's lock: while it is held the socket cannot
     // be closed, so its number cannot meanwhile belong to a new connection.
-    // The arming was decided before that lock was taken again: should the
-    // reactor meanwhile have handled the connection and left it quiet, or a
-    // caller have taken it to drive, a watch now would outlive its purpose.
     const std::lock_guard lock(connection->mutex);
     if (connection->closedLocked()) {
         return false;
     }
-    if (!connection->wantsWatchingLocked()) {
-        connection->armed = false;
+    if (!connection->confirmArmingLocked()) {
         return true;
     }
     return arm(*connection, false);

@@ -5,6 +5,7 @@
 #include "zorvik/SSLConnection.hpp"
 #include "zorvik/detail/RequestCompletion.hpp"
 #include "zorvik/detail/ResponseFramer.hpp"
+#include "zorvik/detail/SocketConnect.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -117,6 +118,22 @@ struct ConnectionState {
     bool wantsWatchingLocked() const {
         return !closedLocked() && drivingRequest == nullptr &&
                (phase == ConnectionPhase::Connecting || !pendingRequests.empty() || unsentLocked());
+    }
+    // For a back end about to arm, decided before the lock was taken again:
+    // meanwhile the reactor may have handled the connection and left it
+    // quiet, or a caller taken it to drive. An arming that lost its purpose
+    // is dropped.
+    bool confirmArmingLocked() {
+        if (wantsWatchingLocked()) {
+            return true;
+        }
+        armed = false;
+        return false;
+    }
+    // Nothing waits to be read: not in the read buffer, not held back by
+    // TLS, not in the socket (no bytes, no end of stream, no error).
+    bool nothingToReadLocked() const {
+        return readBuffer.empty() && !(ssl && ssl->hasBufferedInput()) && socketIsQuiet(fd);
     }
     Clock::time_point earliestDeadlineLocked() const {
         Clock::time_point earliest = Clock::time_point::max();

@@ -126,9 +126,7 @@ bool UringReactor::scheduleConnectionPoll(const std::shared_ptr<ConnectionState>
         if (connection->closedLocked()) {
             return false;
         }
-        // Decided before this lock was taken: see EpollReactor::rearmConnection.
-        if (!connection->wantsWatchingLocked()) {
-            connection->armed = false;
+        if (!connection->confirmArmingLocked()) {
             return true;
         }
         operation->generation = ++connection->pollGeneration;
