@@ -1,7 +1,7 @@
 // Builds requests from arbitrary URLs and route parameters. A URL either
-// fails with an exception or gives a host without ':' or '/' and a path that
-// begins with '/'; any request text that gets built keeps its head to the
-// lines the writer put there.
+// fails with an exception or gives a host without ':' or '/', a port from 1
+// to 65535 and a path that begins with '/'; any request text that gets built
+// keeps its head to the lines the writer put there.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HttpRequest& request = *parsed;
     require(!request.host.empty());
     require(request.host.find_first_of(":/") == std::string::npos);
+    require(request.port >= 1 && request.port <= 65535);
     require(!request.path.empty() && request.path.front() == '/');
     checkRequestText(request);
 

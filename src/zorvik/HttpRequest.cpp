@@ -93,6 +93,22 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
+constexpr int kMaxPort = 65535;
+
+// The port a run of decimal digits names, when it is one a connection can
+// use (1 to 65535; leading zeros allowed); no value otherwise, however many
+// digits the run has.
+std::optional<int> portNumber(std::string_view digits) {
+    int value = 0;
+    for (const char digit : digits) {
+        value = value * 10 + (digit - '0');
+        if (value > kMaxPort) {
+            return std::nullopt;
+        }
+    }
+    return value == 0 ? std::nullopt : std::optional<int>(value);
+}
+
 bool isUnreserved(char c) {
     return detail::isAsciiLetter(c) || detail::isAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
@@ -110,15 +126,12 @@ void HttpRequest::parseUrl(const std::string& url, std::string& host, int& port,
     // reach the request head; they are refused wherever they stand.
     const auto parts =
         detail::findForbiddenByte(url) == std::string_view::npos ? matchUrl(url) : std::nullopt;
-    if (!parts) {
+    const auto explicitPort = parts && parts->port ? portNumber(*parts->port) : std::nullopt;
+    if (!parts || (parts->port && !explicitPort)) {
         throw std::runtime_error("Invalid URL format: " + url);
     }
     host = std::string(parts->host);
-    if (parts->port) {
-        port = std::stoi(std::string(*parts->port));
-    } else {
-        port = detail::startsWithIgnoreCase(url, kHttpsScheme) ? 443 : 80;
-    }
+    port = explicitPort ? *explicitPort : (detail::startsWithIgnoreCase(url, kHttpsScheme) ? 443 : 80);
     path = parts->path ? std::string(*parts->path) : std::string("/");
 }
 

@@ -33,7 +33,8 @@ public:
     using HeaderMap = std::map<std::string, std::string>;
 
     // Prefixes "http://" when the URL has no scheme; throws std::runtime_error
-    // "Invalid URL format: <url>" when it does not parse.
+    // "Invalid URL format: <url>" when it does not parse, a port outside 1 to
+    // 65535 included.
     HttpRequest(HttpMethod method, const std::string& url);
 
     HttpMethod method;
