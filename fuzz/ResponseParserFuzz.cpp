@@ -3,8 +3,9 @@
 // or one built here around a payload the library compresses (gzip, zlib, raw
 // deflate), optionally chunked with extensions and trailers and optionally
 // corrupted. Aborts when the resumable framer disagrees with a fresh scan,
-// when a frame runs past the buffer, when parsing and framing disagree about
-// whether the response is well formed, when decoding passes its limit, or
+// when a frame runs past the buffer, when heads past the framer's limits are
+// not refused, when parsing and framing disagree about whether a response
+// within those limits is well formed, when decoding passes its limit, or
 // when an intact built response does not give its payload back.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <libdeflate.h>
@@ -15,12 +16,14 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "FuzzChecks.hpp"
 #include "zorvik/CompressionHandler.hpp"
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ResponseFramer.hpp"
+#include "zorvik/detail/ResponseHead.hpp"
 
 namespace {
 
@@ -57,10 +60,41 @@ Result frameFresh(const std::string& buffer, bool headRequest, bool peerClosed) 
     return result;
 }
 
+// Whether the heads at the start of `buffer`, up to the final one, break a
+// limit of the framer: too many bytes in one head (or in one still without
+// its end), too many lines after a status line, or too many interim heads.
+// The parser has no such limits, so it is not asked about such a buffer.
+bool pastHeadLimits(std::string_view buffer) {
+    using namespace zorvik::detail;
+    std::size_t interimHeads = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = buffer.find("\r\n\r\n", start);
+        if (end == std::string_view::npos) {
+            return buffer.size() - start >= kMaxResponseHeadBytes + 4;
+        }
+        const std::string_view head = buffer.substr(start, end - start);
+        if (head.size() > kMaxResponseHeadBytes ||
+            static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n')) > kMaxResponseHeadFields) {
+            return true;
+        }
+        if (!isInterimStatus(parseStatusLine(splitStatusLine(head).first).code)) {
+            return false;
+        }
+        if (++interimHeads > kMaxInterimResponses) {
+            return true;
+        }
+        start = end + 4;
+    }
+}
+
 // Parses the frame and decodes its body under `decodeLimit`; returns the
 // decoded body when the frame is well formed.
 std::optional<std::string> checkParse(const std::string& buffer, const Result& result, std::size_t decodeLimit) {
     require(result.frame.length <= buffer.size());
+    if (pastHeadLimits(buffer)) {
+        require(result.frame.malformed && result.frame.length == buffer.size() && result.frame.closeConnection);
+        return std::nullopt;
+    }
     const std::string text = buffer.substr(0, result.frame.length);
     try {
         zorvik::HttpResponse response = HttpClientBase::parseHttpResponse(text);
@@ -188,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const Result whole = frameFresh(input, headRequest, peerClosed);
+    require(whole.complete || !pastHeadLimits(input));
     if (whole.complete) {
         checkParse(input, whole, decodeLimit);
     }
@@ -210,6 +245,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Result stepped;
         stepped.complete = framer.tryExtract(buffer, headRequest, closedNow, stepped.frame);
         require(stepped == frameFresh(buffer, headRequest, closedNow));
+        require(stepped.complete || !pastHeadLimits(buffer));
         if (stepped.complete) {
             const auto decoded = checkParse(buffer, stepped, decodeLimit);
             if (built && built->intact && buffer.size() == input.size()) {
