@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,38 +54,64 @@ bool loadCertificateFile(X509_STORE* store, const std::string& path) {
     return count > 0;
 }
 
-// The files of the trust whose parsing waits for the first chain that needs them.
+// The files of the trust, in their order: the default certificate file, then
+// the bundles up to the first that loads. Each is parsed only when a chain
+// needs an issuer that nothing parsed so far gives, and at most once per
+// context.
 class DeferredFiles {
 public:
+    // The progress once every file that belongs to the trust has been parsed.
+    static constexpr std::size_t kComplete = std::numeric_limits<std::size_t>::max();
+
     DeferredFiles(std::string defaultFile, std::span<const char* const> bundles)
         : defaultFile_(std::move(defaultFile)), bundles_(bundles.begin(), bundles.end()) {}
 
-    bool loaded() const { return loaded_.load(std::memory_order_acquire); }
+    // How many files have been taken so far, or kComplete.
+    std::size_t progress() const { return progress_.load(std::memory_order_acquire); }
 
-    void loadInto(X509_STORE* store) {
-        std::call_once(once_, [&] {
-            ERR_set_mark();
-            const auto defaultIdentity = identify(defaultFile_);
-            const bool defaultLoaded = loadCertificateFile(store, defaultFile_);
-            for (const std::string& bundle : bundles_) {
-                // The system bundle usually is the default file itself: the
-                // same bytes load the same way, so they are not parsed twice.
-                const auto identity = identify(bundle);
-                const bool same = identity && identity == defaultIdentity;
-                if (same ? defaultLoaded : loadCertificateFile(store, bundle)) {
-                    break;
-                }
-            }
-            ERR_pop_to_mark();
-            loaded_.store(true, std::memory_order_release);
-        });
+    // Parses the next file, unless another thread has done so since it saw `seen`.
+    void loadAfter(std::size_t seen, X509_STORE* store) {
+        const std::lock_guard lock(mutex_);
+        if (seen == kComplete || progress_.load(std::memory_order_relaxed) != seen) {
+            return;
+        }
+        ERR_set_mark();
+        progress_.store(loadNext(seen, store), std::memory_order_release);
+        ERR_pop_to_mark();
+    }
+
+    void loadAll(X509_STORE* store) {
+        for (std::size_t seen = progress(); seen != kComplete; seen = progress()) {
+            loadAfter(seen, store);
+        }
     }
 
 private:
+    // Parses the file of step `step` (0 the default file, then the bundles)
+    // and returns the step after it.
+    std::size_t loadNext(std::size_t step, X509_STORE* store) {
+        if (step == 0) {
+            defaultIdentity_ = identify(defaultFile_);
+            defaultLoaded_ = loadCertificateFile(store, defaultFile_);
+        } else {
+            // The system bundle usually is the default file itself: the same
+            // bytes load the same way, so they are not parsed twice.
+            const std::string& bundle = bundles_[step - 1];
+            const auto identity = identify(bundle);
+            const bool same = identity && identity == defaultIdentity_;
+            if (same ? defaultLoaded_ : loadCertificateFile(store, bundle)) {
+                return kComplete;
+            }
+        }
+        return step < bundles_.size() ? step + 1 : kComplete;
+    }
+
     std::string defaultFile_;
     std::vector<std::string> bundles_;
-    std::once_flag once_;
-    std::atomic<bool> loaded_{false};
+    std::mutex mutex_;
+    std::atomic<std::size_t> progress_{0};
+    std::optional<FileIdentity> defaultIdentity_;
+    bool defaultLoaded_ = false;
 };
 
 void freeDeferredFiles(void*, void* files, CRYPTO_EX_DATA*, int, long, void*) {
@@ -106,28 +133,29 @@ bool isCurrent(X509_STORE_CTX* context, X509* certificate) {
 }
 
 // The store's own issuer search (cached certificates, then the directory and
-// store lookups); when that yields no usable issuer, the files are loaded and
-// the search runs again over everything.
+// store lookups); while that yields no current issuer, the next file is
+// parsed and the search runs again, until the files are used up.
 int getIssuer(X509** issuer, X509_STORE_CTX* context, X509* certificate) {
     DeferredFiles* files = deferredFiles(context);
-    const bool complete = files == nullptr || files->loaded();
-    const int found = X509_STORE_CTX_get1_issuer(issuer, context, certificate);
-    if (complete || (found == 1 && isCurrent(context, *issuer))) {
-        return found;
+    while (true) {
+        const std::size_t progress = files != nullptr ? files->progress() : DeferredFiles::kComplete;
+        const int found = X509_STORE_CTX_get1_issuer(issuer, context, certificate);
+        if (progress == DeferredFiles::kComplete || (found == 1 && isCurrent(context, *issuer))) {
+            return found;
+        }
+        if (found == 1) {
+            X509_free(*issuer);
+            *issuer = nullptr;
+        }
+        files->loadAfter(progress, X509_STORE_CTX_get0_store(context));
     }
-    files->loadInto(X509_STORE_CTX_get0_store(context));
-    if (found == 1) {
-        X509_free(*issuer);
-        *issuer = nullptr;
-    }
-    return X509_STORE_CTX_get1_issuer(issuer, context, certificate);
 }
 
 // Asked for every trusted certificate of a name (partial chains, DANE): only
 // the whole store answers that.
 STACK_OF(X509) * lookupCertificates(X509_STORE_CTX* context, const X509_NAME* name) {
     if (DeferredFiles* files = deferredFiles(context)) {
-        files->loadInto(X509_STORE_CTX_get0_store(context));
+        files->loadAll(X509_STORE_CTX_get0_store(context));
     }
     return X509_STORE_CTX_get1_certs(context, name);
 }
@@ -147,7 +175,7 @@ bool installSystemTrust(SSL_CTX* context, std::span<const char* const> bundleFil
         X509_STORE_set_get_issuer(store, getIssuer);
         X509_STORE_set_lookup_certs(store, lookupCertificates);
     } else {
-        files->loadInto(store);
+        files->loadAll(store);
     }
     X509_LOOKUP* directory = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir());
     X509_LOOKUP* uriStore = X509_STORE_add_lookup(store, X509_LOOKUP_store());

@@ -2,6 +2,7 @@
 // way a reactor drives it, against a TLS test server.
 #include "zorvik/OpenSSLConnection.hpp"
 #include "zorvik/OpenSSLContext.hpp"
+#include "zorvik/OpenSSLTrustStore.hpp"
 
 #include "TlsTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
@@ -16,11 +17,14 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zorvik {
 namespace {
@@ -123,15 +127,18 @@ struct HandshakeOutcome {
     std::string error;
 };
 
-HandshakeOutcome handshake(const OpenSSLContext& context, TlsLoopbackServer& server, const std::string& host) {
+HandshakeOutcome handshake(SSLConnection& connection, TlsLoopbackServer& server, const std::string& host) {
     const ClientSocket socket(server.port());
     EXPECT_TRUE(socket.connected());
-    auto connection = context.createConnection();
     HandshakeOutcome outcome;
-    outcome.completed = driveHandshake(*connection, socket, host);
-    outcome.state = connection->getState();
-    outcome.error = connection->getLastError();
+    outcome.completed = driveHandshake(connection, socket, host);
+    outcome.state = connection.getState();
+    outcome.error = connection.getLastError();
     return outcome;
+}
+
+HandshakeOutcome handshake(const OpenSSLContext& context, TlsLoopbackServer& server, const std::string& host) {
+    return handshake(*context.createConnection(), server, host);
 }
 
 TEST(OpenSSLConnectionHandshake, CompletesAgainstTrustedServerAndSendsTheHostAsServerName) {
@@ -217,6 +224,73 @@ TEST(OpenSSLConnectionHandshake, TrustsTheStoreNamedByTheEnvironment) {
 
     EXPECT_TRUE(outcome.completed) << outcome.error;
 }
+
+// The system trust's files are parsed one at a time, in their order (the
+// certificate file, then the bundles up to the first that loads), only until
+// one gives a current issuer; the trust is that of parsing them all. The
+// watched bundle holds the CA; whether it was opened shows how far the search
+// went.
+struct FileTrustCase {
+    const char* name;
+    const char* certificateFile;
+    std::vector<const char*> bundles;
+    bool completes;
+    bool watchedOpened;
+};
+
+void PrintTo(const FileTrustCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+std::string trustFile(const std::string& name) {
+    namespace fs = std::filesystem;
+    if (name == "ca") {
+        return certificates().caFile();
+    }
+    if (name == "expired-ca") {
+        return fs::directory_iterator(certificates().expiredCaDirectory())->path().string();
+    }
+    if (name == "leaf") {
+        return certificates().localhost().certificate;
+    }
+    return certificates().directory() + "/" + name + ".pem";
+}
+
+class OpenSSLConnectionFileTrust : public ::testing::TestWithParam<FileTrustCase> {};
+
+TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
+    const auto& testCase = GetParam();
+    const zorvik::testing::ScopedTrustStore trust(trustFile(testCase.certificateFile), trustFile("missing"));
+    std::filesystem::copy_file(certificates().caFile(), trustFile("watched"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, trustFile("watched").c_str(), IN_OPEN), 0);
+    std::vector<std::string> bundles;
+    std::vector<const char*> paths;
+    for (const char* bundle : testCase.bundles) {
+        paths.push_back(bundles.emplace_back(trustFile(bundle)).c_str());
+    }
+    const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    ASSERT_TRUE(detail::installSystemTrust(context.get(), paths));
+    TlsLoopbackServer server;
+    OpenSSLConnection connection(context.get());
+
+    const auto outcome = handshake(connection, server, "localhost");
+
+    EXPECT_EQ(outcome.completed, testCase.completes) << outcome.error;
+    char event[256];
+    EXPECT_EQ(::read(watch, event, sizeof event) > 0, testCase.watchedOpened);
+    ::close(watch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenSSLConnectionFileTrust,
+    ::testing::Values(FileTrustCase{"IssuerInTheCertificateFile", "ca", {"watched"}, true, false},
+                      FileTrustCase{"IssuerOnlyInABundle", "missing", {"missing", "watched"}, true, true},
+                      FileTrustCase{"ExpiredIssuerInTheCertificateFile", "expired-ca", {"watched"}, true, true},
+                      FileTrustCase{"BundleAfterOneThatLoads", "missing", {"leaf", "watched"}, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OpenSSLConnectionHandshake, RefusesAPeerLimitedToTls11) {
     TlsServerOptions options;
