@@ -46,12 +46,19 @@ std::string dechunk(std::string_view body) {
 }
 
 // Bodies at least this large are taken out of a buffer the caller gives up
-// instead of copied; below it a copy is cheap and the buffer keeps its storage.
+// instead of copied; below it a copy is cheap.
 constexpr std::size_t kTakeBodyFrom = 16 * 1024;
+// Slack a taken body may keep beyond twice its size. What the head and the
+// chunk framing took is given back, so that a body never holds much more
+// memory than the bytes a session counts for it.
+constexpr std::size_t kBodySlack = 64 * 1024;
+// Room a read buffer keeps for the next response once one is taken whole.
+constexpr std::size_t kKeptReadRoom = 64 * 1024;
 
 // The body `body` (a view into `buffer`) moved, or de-chunked, to the front
 // of `buffer`, which then becomes the body: no second copy of a large body
-// is ever held.
+// is ever held. A body far smaller than that storage (large framing around
+// a small body) is copied out of it instead.
 std::string takeBody(std::string& buffer, std::string_view body, bool chunked) {
     const auto offset = static_cast<std::size_t>(body.data() - buffer.data());
     std::size_t length = body.size();
@@ -64,6 +71,9 @@ std::string takeBody(std::string& buffer, std::string_view body, bool chunked) {
         }
     } else {
         std::memmove(buffer.data(), buffer.data() + offset, length);
+    }
+    if (buffer.capacity() - length > length + kBodySlack) {
+        return buffer.substr(0, length);
     }
     buffer.resize(length);
     return std::move(buffer);
@@ -106,7 +116,13 @@ HttpResponse parseHttpResponse(std::string_view text) { return parseResponse(tex
 
 HttpResponse takeHttpResponse(std::string& buffer) {
     auto response = parseResponse(buffer, &buffer);
-    buffer.clear();
+    if (buffer.capacity() > kKeptReadRoom) {
+        // An idle connection does not hold on to what one large head or
+        // framing made it read.
+        std::string().swap(buffer);
+    } else {
+        buffer.clear();
+    }
     return response;
 }
 
