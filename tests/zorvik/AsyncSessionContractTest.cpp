@@ -274,5 +274,56 @@ TEST(SessionCompletionWorker, TakesAResponseForEveryRequestActiveAtTheClient) {
     EXPECT_EQ(statusOf(out[3]), 200);
 }
 
+// While the worker is inside the client starting a request, responses keep
+// coming: one completed at once on the delivering thread leaves a dispatch
+// task behind, and the requests then active (one of them started by a
+// submission) each need a place beside it. A step refused for lack of room
+// would complete ahead of those queued before it and start the next request
+// on the delivering thread.
+TEST(SessionCompletionWorker, KeepsTheArrivalOrderWhileItStartsARequest) {
+    auto config = roomyConfig();
+    config.maxInFlightRequests = 3;
+    config.maxConnections = config.maxConnectionsPerOrigin = 3;
+    auto client = std::make_shared<StubClient>();
+    std::promise<void> entered;
+    std::promise<void> release;
+    client->onSubmit([&entered, released = release.get_future().share()](const HttpRequest& request) {
+        if (request.path == "/w") {
+            entered.set_value();
+            released.wait_for(std::chrono::seconds(10));
+        }
+    });
+    AsyncSession session(client, config, IoBackend::Epoll);
+    const auto submit = [&session](const std::string& path, bool logged = false) {
+        auto request = sessionRequest("http://127.0.0.1:81" + path);
+        request.setLogger(std::make_shared<RecordingLogger>());
+        request.logResponse = logged;
+        return session.submit(request).id;
+    };
+    const auto ok = [] { return HttpResponse(200, "OK", {}, "ok"); };
+    submit("/p");
+    session.cancel(submit("/x"));
+    submit("/a", true);
+    const auto w = submit("/w");
+    client->respond(0, ok());  // the worker goes on to start /w
+    entered.get_future().wait_for(std::chrono::seconds(10));
+    submit("/q");
+    client->respond(1, ok());  // /x frees the slot /q waits for
+    session.cancel(w);
+    submit("/b");              // starts /q here
+    EXPECT_EQ(client->requests().size(), 5U);
+    for (std::size_t i = 2; i < 5; ++i) {
+        client->respond(i, ok());  // /a, /w, /q
+    }
+    EXPECT_EQ(client->requests().size(), 5U) << "/b started on the delivering thread";
+    release.set_value();
+
+    std::vector<std::string> urls;
+    for (const auto& completion : completionsOf(session, 5)) {
+        urls.push_back(completion.url.substr(completion.url.rfind('/')));
+    }
+    EXPECT_EQ(urls, (std::vector<std::string>{"/x", "/p", "/w", "/a", "/q"}));
+}
+
 }  // namespace
 }  // namespace zorvik::testing

@@ -28,11 +28,16 @@ public:
 
     void submit(const HttpRequest& request, std::function<void(HttpResponse)> callback) override {
         Answer answer;
+        std::function<void(const HttpRequest&)> hook;
         {
             const std::lock_guard lock(mutex_);
             requests_.push_back(request);
             callbacks_.push_back(callback);
             answer = answer_;
+            hook = onSubmit_;
+        }
+        if (hook) {
+            hook(request);
         }
         if (answer) {
             callback(answer(request));
@@ -44,6 +49,13 @@ public:
     void answerAtOnce(Answer answer) {
         const std::lock_guard lock(mutex_);
         answer_ = std::move(answer);
+    }
+
+    // Runs inside submit, once the request is recorded (it may already be
+    // answered through respond), on the thread that hands it over.
+    void onSubmit(std::function<void(const HttpRequest&)> hook) {
+        const std::lock_guard lock(mutex_);
+        onSubmit_ = std::move(hook);
     }
 
     // Delivers a response to the index-th request handed over, on the calling thread.
@@ -64,6 +76,7 @@ public:
 private:
     mutable std::mutex mutex_;
     Answer answer_;
+    std::function<void(const HttpRequest&)> onSubmit_;
     std::vector<HttpRequest> requests_;
     std::vector<std::function<void(HttpResponse)>> callbacks_;
 };

@@ -14,12 +14,16 @@ constexpr const char* kClientReleased = "Transport client is shutting down";
 constexpr const char* kExpiredInQueue = "Request timeout expired in the session queue";
 
 // One completion task may wait for every request that can be active at the
-// client. Cancelled requests stay active there until their responses come
-// back while new ones take their places in the session, so the connection
-// limit can exceed the in-flight limit's worth of tasks.
+// client, and one dispatch task beside them. Cancelled requests stay active
+// there until their responses come back while new ones take their places in
+// the session, so the connection limit can exceed the in-flight limit's
+// worth of tasks. With a place for each, the worker never refuses a step:
+// a refused one would run on the delivering thread, ahead of the steps
+// queued before it, and start the next request there.
 std::size_t completionCapacity(const AsyncSessionConfig& config) {
     const std::uint64_t most = std::max(config.maxInFlightRequests, config.maxConnections);
-    return static_cast<std::size_t>(std::min<std::uint64_t>(most, std::numeric_limits<std::size_t>::max()));
+    const std::uint64_t limit = std::numeric_limits<std::size_t>::max() - 1;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(most, limit) + 1);
 }
 
 std::shared_ptr<AsyncSessionState> requireBoth(const std::shared_ptr<HttpClient>& client,
@@ -151,7 +155,8 @@ void TransportDispatcher::publishTransportCompletion(RequestId id, HttpResponse 
     };
     // The executor holds a place for every active request, so it refuses only
     // once shut down, when the session has already ended every request it
-    // held. Running the step here then keeps a completion from ever being lost.
+    // held and nothing is dispatched any more. Running the step here then
+    // keeps a completion from ever being lost.
     if (!executor_->submit(step)) {
         step();
     }
