@@ -43,15 +43,30 @@ TEST_P(ClientExchange, GetWritesExactlyTheRequestLineHostAndKeepAlive) {
 }
 
 TEST_P(ClientExchange, PostCarriesHeadersInByteOrderAndTheBodyLength) {
-    server.enqueue(Reply{okResponse("")});
     auto request = makeRequest(HttpMethod::POST, server.url("/items"));
     request.setHeader("x-late", "2");
     request.setHeader("Accept", "application/json");
     request.setBody("abc");
-    ASSERT_EQ(client->execute(request).statusCode, 200);
-    EXPECT_EQ(server.requests().at(0),
-              "POST /items HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nAccept: application/json\r\n"
-              "x-late: 2\r\nContent-Length: 3\r\n\r\nabc");
+    // Over a new connection, then over the pooled one.
+    for (std::size_t i = 0; i < 2; ++i) {
+        server.enqueue(Reply{okResponse("")});
+        ASSERT_EQ(client->execute(request).statusCode, 200);
+        EXPECT_EQ(server.requests().at(i),
+                  "POST /items HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\nAccept: application/json\r\n"
+                  "x-late: 2\r\nContent-Length: 3\r\n\r\nabc");
+    }
+    EXPECT_EQ(server.acceptCount(), 1u);
+}
+
+TEST_P(ClientExchange, RequestThatCannotBeWrittenLeavesThePooledConnectionFree) {
+    server.enqueue(Reply{okResponse("one")});
+    server.enqueue(Reply{okResponse("two")});
+    EXPECT_EQ(get("/").getBody(), "one");
+    auto tampered = makeRequest(HttpMethod::GET, server.url("/"));
+    tampered.headers["x-split"] = "a\r\nb";
+    EXPECT_EQ(client->execute(tampered).statusMessage, "Request failed: Header value contains CR, LF or NUL");
+    EXPECT_EQ(get("/").getBody(), "two");
+    EXPECT_EQ(server.acceptCount(), 1u);
 }
 
 TEST_P(ClientExchange, CallersHostHeaderReplacesTheBuiltInOne) {

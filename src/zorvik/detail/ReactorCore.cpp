@@ -97,7 +97,9 @@ void ReactorCore::performHttpRequest(const HttpRequest& request,
 }
 
 void ReactorCore::startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
-    const bool accepted = submitResolverTask([this, request, completion] { runResolverTask(request, completion); });
+    const bool accepted = submitResolverTask([this, request, completion]() mutable {
+        runResolverTask(std::move(request), completion);
+    });
     if (!accepted) {
         fail(completion, kResolverRefused);
     }
@@ -107,19 +109,37 @@ ReactorCore::Started ReactorCore::startOnIdleConnection(const HttpRequest& reque
                                                         const std::shared_ptr<RequestCompletion>& completion,
                                                         bool callerWaits) {
     // A request that finds an idle pooled connection has no blocking work
-    // left, so it need not wait for a resolver worker. Anything unusual is
-    // left to the resolver's road, which reports it.
+    // left, so it need not wait for a resolver worker. The connection is
+    // looked for first: a miss must not pay for a copy and a text of the
+    // request that the resolver makes again. Anything unusual is left to
+    // the resolver's road, which reports it.
     Started started;
+    started.connection = takeIdleConnection(request);
+    if (!started.connection) {
+        return {};
+    }
     try {
         started.context = createRequestContext(request, completion, 0, Clock::time_point::min());
     } catch (const std::exception&) {
+        returnIdleConnection(started.connection);
         return {};
     }
-    started.connection = takeIdleConnection(request);
-    if (started.connection) {
-        enqueueRequest(started.connection, started.context, callerWaits);
-    }
+    enqueueRequest(started.connection, started.context, callerWaits);
     return started;
+}
+
+void ReactorCore::returnIdleConnection(const ConnectionPtr& connection) {
+    int fd = -1;
+    {
+        const std::lock_guard lock(connection->mutex);
+        if (connection->closedLocked() || connection->phase != ConnectionPhase::Active ||
+            !connection->pendingRequests.empty()) {
+            return;
+        }
+        connection->phase = ConnectionPhase::Idle;
+        fd = connection->fd;
+    }
+    table_.markIdle(connection, fd);
 }
 
 HttpResponse ReactorCore::execute(const HttpRequest& request) {
@@ -138,14 +158,14 @@ HttpResponse ReactorCore::execute(const HttpRequest& request) {
     return answer->take();
 }
 
-void ReactorCore::runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
+void ReactorCore::runResolverTask(HttpRequest request, const std::shared_ptr<RequestCompletion>& completion) {
     try {
         if (const auto reason = closedReason()) {
             fail(completion, *reason);
             return;
         }
-        const auto context = createRequestContext(request, completion, 0, Clock::time_point::min());
-        const auto connection = acquireConnection(request);
+        const auto context = createRequestContext(std::move(request), completion, 0, Clock::time_point::min());
+        const auto connection = acquireConnection(context->request);
         if (!connection) {
             fail(completion, kNoConnection);
             return;
@@ -156,15 +176,16 @@ void ReactorCore::runResolverTask(const HttpRequest& request, const std::shared_
     }
 }
 
-std::shared_ptr<RequestContext> ReactorCore::createRequestContext(const HttpRequest& request,
+std::shared_ptr<RequestContext> ReactorCore::createRequestContext(HttpRequest request,
                                                                   std::shared_ptr<RequestCompletion> completion,
                                                                   int redirectCount,
                                                                   Clock::time_point deadline) const {
-    auto context = std::make_shared<RequestContext>(RequestContext{
-        request, std::move(completion), HttpClientBase::buildHttpRequest(request), redirectCount, request.timeout,
-        deadline});
+    std::string text = HttpClientBase::buildHttpRequest(request);
+    const int timeoutMs = request.timeout;
+    auto context = std::make_shared<RequestContext>(
+        RequestContext{std::move(request), std::move(completion), std::move(text), redirectCount, timeoutMs, deadline});
     if (deadline == Clock::time_point::min()) {
-        context->deadline = Clock::now() + std::chrono::milliseconds(request.timeout);
+        context->deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     }
     return context;
 }

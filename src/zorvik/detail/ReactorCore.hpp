@@ -91,10 +91,13 @@ private:
     };
     Started startOnIdleConnection(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion,
                                   bool callerWaits);
+    // Gives back an idle connection reserved for a request that did not take it.
+    void returnIdleConnection(const ConnectionPtr& connection);
     void startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
     bool submitResolverTask(std::function<void()> task);
-    void runResolverTask(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
-    std::shared_ptr<RequestContext> createRequestContext(const HttpRequest& request,
+    void runResolverTask(HttpRequest request, const std::shared_ptr<RequestCompletion>& completion);
+    // Builds the request's text once; the request is moved in.
+    std::shared_ptr<RequestContext> createRequestContext(HttpRequest request,
                                                          std::shared_ptr<RequestCompletion> completion,
                                                          int redirectCount, Clock::time_point deadline) const;
     // Queues the request and writes what it can at once on an established
