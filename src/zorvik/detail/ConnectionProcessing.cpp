@@ -25,6 +25,10 @@ constexpr std::size_t kLargeRead = 256 * 1024;
 // this size instead of once per segment.
 constexpr std::uint64_t kLowWaterFrom = 64 * 1024;
 constexpr int kLowWater = 262144;
+// The most one step reads of a connection before the others and the
+// deadlines get their turn: a sender that keeps the socket full would
+// otherwise hold the reactor, or the connection's lock, for a whole body.
+constexpr std::size_t kStepReadBudget = std::size_t{4} << 20;
 
 bool wouldBlock() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -135,18 +139,19 @@ void updateConnectionPhase(ConnectionState& connection) {
 
 }  // namespace
 
-void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromReadiness) {
+bool ReactorCore::processConnection(const ConnectionPtr& connection, bool fromReadiness) {
     if (expireTimedOutRequests(connection)) {
-        return;
+        return false;
     }
     std::string error;
     bool peerClosed = false;
     bool unsolicited = false;
     bool hasData = false;
+    bool budgetSpent = false;
     {
         const std::lock_guard lock(connection->mutex);
         if (connection->closedLocked()) {
-            return;
+            return false;
         }
         const bool wasEstablished = connection->phase != ConnectionPhase::Connecting;
         try {
@@ -163,7 +168,7 @@ void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromRe
             const bool quiet = fromReadiness && wasEstablished && connection->pendingRequests.empty() &&
                                !connection->unsentLocked();
             if (quiet && connection->nothingToReadLocked()) {
-                return;
+                return false;
             }
             unsolicited = quiet;
             if (unsolicited) {
@@ -172,7 +177,7 @@ void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromRe
             } else {
                 error = writePending(*connection);
                 if (error.empty()) {
-                    error = readAvailable(*connection, peerClosed);
+                    error = readAvailable(*connection, peerClosed, budgetSpent);
                 }
             }
         }
@@ -186,6 +191,7 @@ void ReactorCore::processConnection(const ConnectionPtr& connection, bool fromRe
     } else if (peerClosed || hasData) {
         processAvailableResponses(connection, peerClosed);
     }
+    return budgetSpent && error.empty();
 }
 
 std::string ReactorCore::writePending(ConnectionState& connection) {
@@ -209,13 +215,14 @@ std::string ReactorCore::writePending(ConnectionState& connection) {
     return error;
 }
 
-std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerClosed) {
+std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerClosed, bool& budgetSpent) {
     // The reactor thread and callers driving their own requests read here.
     thread_local std::vector<char> chunk;
     // A server that sends without pause never lets the reads would-block, and
     // deadlines are enforced only between steps.
     const Clock::time_point deadline = connection.earliestDeadlineLocked();
     std::string error;
+    std::size_t readThisStep = 0;
     while (!connection.pendingRequests.empty() && Clock::now() < deadline) {
         std::string& buffer = connection.readBuffer;
         // Once a head announces its length, the rest of the response is
@@ -267,6 +274,11 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
         // hear "would block". TLS may hold decrypted bytes back, so it reads
         // until the layer says so.
         if (!connection.useTls && count < chunk.size()) {
+            break;
+        }
+        readThisStep += count;
+        if (readThisStep >= kStepReadBudget) {
+            budgetSpent = true;
             break;
         }
     }

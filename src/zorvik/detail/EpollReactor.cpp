@@ -107,7 +107,8 @@ void EpollReactor::drainWakeup() {
 
 bool EpollReactor::waitOnce(ReactorCore& core, std::string& failure) {
     epoll_event events[kMaxEvents];
-    const int count = ::epoll_wait(epollFd_, events, kMaxEvents, kWaitMilliseconds);
+    const int count =
+        ::epoll_wait(epollFd_, events, kMaxEvents, core.hasConnectionsToResume() ? 0 : kWaitMilliseconds);
     if (count < 0) {
         if (errno == EINTR) {
             return true;

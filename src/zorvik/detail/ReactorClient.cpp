@@ -64,6 +64,7 @@ private:
                 if (!backend_->waitOnce(core_, failure)) {
                     break;
                 }
+                core_.resumeConnections();
                 core_.expireDeadlines();
             } catch (const std::exception& error) {
                 failure = std::string("reactor step failed: ") + error.what();

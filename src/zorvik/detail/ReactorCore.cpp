@@ -260,8 +260,24 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
             return;
         }
     }
-    processConnection(connection, true);
+    if (processConnection(connection, true)) {
+        const std::lock_guard lock(connection->mutex);
+        if (!connection->closedLocked()) {
+            // Its next step is as good as an outstanding arming.
+            connection->armed = true;
+            toResume_.push_back(connection);
+            return;
+        }
+    }
     armIfNeeded(connection);
+}
+
+void ReactorCore::resumeConnections() {
+    resuming_.swap(toResume_);
+    for (const auto& connection : resuming_) {
+        processReady(connection);
+    }
+    resuming_.clear();
 }
 
 bool ReactorCore::markClosed(const std::string& reason) {

@@ -65,6 +65,11 @@ public:
     // Reactor thread.
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
     void processReady(const ConnectionPtr& connection);
+    // Connections that stopped on their read budget are stepped again in the
+    // same round, without waiting for readiness: TLS may hold their bytes
+    // where no poll sees them. While there are any, a back end must not block.
+    bool hasConnectionsToResume() const { return !toResume_.empty(); }
+    void resumeConnections();
     // Fails every request queued on the connection with `message` and closes it.
     void failConnection(const ConnectionPtr& connection, const std::string& message) {
         handleError(connection, message);
@@ -128,10 +133,11 @@ private:
 
     // Processing (ConnectionProcessing.cpp). A readiness event on a
     // connection that expects nothing closes it; a caller driving its own
-    // request never does.
-    void processConnection(const ConnectionPtr& connection, bool fromReadiness);
+    // request never does. True when the step stopped on its read budget with
+    // more bytes likely waiting.
+    bool processConnection(const ConnectionPtr& connection, bool fromReadiness);
     std::string writePending(ConnectionState& connection);
-    std::string readAvailable(ConnectionState& connection, bool& peerClosed);
+    std::string readAvailable(ConnectionState& connection, bool& peerClosed, bool& budgetSpent);
     void processAvailableResponses(const ConnectionPtr& connection, bool peerClosed);
 
     // Deadlines and failures (ConnectionFailures.cpp).
@@ -160,6 +166,8 @@ private:
     // Reactor thread only.
     static constexpr std::chrono::milliseconds kDeadlineScanInterval{5};
     Clock::time_point nextDeadlineScan_{};
+    std::vector<ConnectionPtr> toResume_;
+    std::vector<ConnectionPtr> resuming_;
 
     std::mutex closedMutex_;
     std::string closedReason_;  // written once, before closed_ is set

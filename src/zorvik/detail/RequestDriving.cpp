@@ -43,6 +43,7 @@ void ReactorCore::driveUntilAnswered(const ConnectionPtr& connection, const std:
 
 void ReactorCore::waitForAnswer(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
                                 const AnswerSlot& answer) {
+    bool budgetSpent = false;
     while (!answer.ready()) {
         pollfd watched{};
         int timeoutMs = 0;
@@ -56,7 +57,9 @@ void ReactorCore::waitForAnswer(const ConnectionPtr& connection, const std::shar
             }
             watched.fd = connection->fd;
             watched.events = static_cast<short>(POLLIN | (connection->unsentLocked() ? POLLOUT : 0));
-            timeoutMs = millisecondsUntil(connection->earliestDeadlineLocked());
+            // A step that stopped on its read budget may leave bytes in TLS
+            // that the socket does not show; the lock is given up in between.
+            timeoutMs = budgetSpent ? 0 : millisecondsUntil(connection->earliestDeadlineLocked());
             ++connection->socketWaiters;
         }
         ::poll(&watched, 1, timeoutMs);
@@ -71,7 +74,7 @@ void ReactorCore::waitForAnswer(const ConnectionPtr& connection, const std::shar
             ::close(closeNow);
         }
         // Also fails the connection's requests once a deadline has passed.
-        processConnection(connection, false);
+        budgetSpent = processConnection(connection, false);
     }
 }
 

@@ -201,7 +201,7 @@ std::size_t UringReactor::pendingPollCount() {
 
 bool UringReactor::waitOnce(ReactorCore& core, std::string& failure) {
     __kernel_timespec timeout{};
-    timeout.tv_nsec = kWaitNanoseconds;
+    timeout.tv_nsec = core.hasConnectionsToResume() ? 0 : kWaitNanoseconds;
     io_uring_cqe* completion = nullptr;
     const int result = io_uring_wait_cqe_timeout(ring_.get(), &completion, &timeout);
     if (result == -ETIME || result == -EINTR) {
