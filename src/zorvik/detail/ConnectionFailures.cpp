@@ -11,7 +11,9 @@ namespace zorvik::detail {
 void ReactorCore::expireDeadlines() {
     // Takes every connection's lock: a busy reactor, woken for each batch of
     // events, scans every few milliseconds only (an idle one every time its
-    // wait runs out). A connection with events checks its own deadlines.
+    // wait runs out). A connection with events checks its own deadlines, and
+    // so does a caller driving its own request, whose connection is passed
+    // over while the caller holds it.
     const auto now = Clock::now();
     if (now < nextDeadlineScan_) {
         return;
@@ -19,15 +21,22 @@ void ReactorCore::expireDeadlines() {
     nextDeadlineScan_ = now + kDeadlineScanInterval;
     for (const auto& connection : table_.snapshot()) {
         bool idleExpired = false;
+        std::vector<std::shared_ptr<RequestContext>> expired;
         {
-            const std::lock_guard lock(connection->mutex);
+            const auto lock = lockUnlessDriven(*connection);
+            if (!lock.owns_lock()) {
+                continue;
+            }
             idleExpired = connection->phase == ConnectionPhase::Idle &&
                           HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl);
+            if (!idleExpired) {
+                expired = takeTimedOutLocked(*connection);
+            }
         }
         if (idleExpired) {
             closeConnection(connection);
-        } else {
-            expireTimedOutRequests(connection);
+        } else if (!expired.empty()) {
+            finishTimedOut(connection, expired);
         }
     }
 }
@@ -36,24 +45,35 @@ bool ReactorCore::expireTimedOutRequests(const ConnectionPtr& connection) {
     std::vector<std::shared_ptr<RequestContext>> expired;
     {
         const std::lock_guard lock(connection->mutex);
-        if (connection->fd < 0 || connection->phase == ConnectionPhase::Closed ||
-            connection->pendingRequests.empty()) {
-            return false;
-        }
-        const auto now = Clock::now();
-        const bool anyDue = std::any_of(connection->pendingRequests.begin(), connection->pendingRequests.end(),
-                                        [now](const auto& context) { return context->deadline <= now; });
-        if (!anyDue) {
-            return false;
-        }
-        // The responses still owed on this connection can no longer be matched to their requests.
-        expired = takeAllForFailure(*connection);
+        expired = takeTimedOutLocked(*connection);
     }
+    if (expired.empty()) {
+        return false;
+    }
+    finishTimedOut(connection, expired);
+    return true;
+}
+
+std::vector<std::shared_ptr<RequestContext>> ReactorCore::takeTimedOutLocked(ConnectionState& connection) {
+    if (connection.fd < 0 || connection.phase == ConnectionPhase::Closed || connection.pendingRequests.empty()) {
+        return {};
+    }
+    const auto now = Clock::now();
+    const bool anyDue = std::any_of(connection.pendingRequests.begin(), connection.pendingRequests.end(),
+                                    [now](const auto& context) { return context->deadline <= now; });
+    if (!anyDue) {
+        return {};
+    }
+    // The responses still owed on this connection can no longer be matched to their requests.
+    return takeAllForFailure(connection);
+}
+
+void ReactorCore::finishTimedOut(const ConnectionPtr& connection,
+                                 const std::vector<std::shared_ptr<RequestContext>>& expired) {
     closeConnection(connection);
     for (const auto& context : expired) {
         deliver(context->completion, timeoutResponse(context->timeoutMs));
     }
-    return true;
 }
 
 std::vector<std::shared_ptr<RequestContext>> ReactorCore::takeAllForFailure(ConnectionState& connection) {

@@ -78,13 +78,14 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
 
 bool ReactorCore::evictOldestIdleConnection() {
     // Requests take idle connections without the pool lock: one taken
-    // between the choice and the close is passed over for the next.
+    // between the choice and the close is passed over for the next, and so
+    // is one that a caller drives and holds: it is not idle.
     for (;;) {
         ConnectionPtr oldest;
         Clock::time_point oldestActivity = Clock::time_point::max();
         for (const auto& connection : table_.snapshot()) {
-            const std::lock_guard lock(connection->mutex);
-            if (connection->phase == ConnectionPhase::Idle && connection->pendingRequests.empty() &&
+            const auto lock = lockUnlessDriven(*connection);
+            if (lock.owns_lock() && connection->phase == ConnectionPhase::Idle && connection->pendingRequests.empty() &&
                 connection->lastActivity < oldestActivity) {
                 oldest = connection;
                 oldestActivity = connection->lastActivity;
@@ -94,8 +95,8 @@ bool ReactorCore::evictOldestIdleConnection() {
             return false;
         }
         {
-            const std::lock_guard lock(oldest->mutex);
-            if (oldest->phase != ConnectionPhase::Idle || !oldest->pendingRequests.empty()) {
+            const auto lock = lockUnlessDriven(*oldest);
+            if (!lock.owns_lock() || oldest->phase != ConnectionPhase::Idle || !oldest->pendingRequests.empty()) {
                 continue;
             }
             oldest->phase = ConnectionPhase::Failing;  // reserved for closing

@@ -142,6 +142,9 @@ private:
 
     // Deadlines and failures (ConnectionFailures.cpp).
     bool expireTimedOutRequests(const ConnectionPtr& connection);
+    // Every queued request, taken for failing, once one is past its deadline.
+    std::vector<std::shared_ptr<RequestContext>> takeTimedOutLocked(ConnectionState& connection);
+    void finishTimedOut(const ConnectionPtr& connection, const std::vector<std::shared_ptr<RequestContext>>& expired);
     std::vector<std::shared_ptr<RequestContext>> takeAllForFailure(ConnectionState& connection);
     void handleError(const ConnectionPtr& connection, const std::string& message);
     void closeConnection(const ConnectionPtr& connection);

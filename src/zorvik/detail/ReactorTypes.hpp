@@ -8,6 +8,7 @@
 #include "zorvik/detail/SocketConnect.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -94,7 +95,9 @@ struct ConnectionState {
     // answer from under the caller's wait. Naming the request, not just a
     // flag, lets a caller that is done give the connection up without
     // clearing the claim of the next caller, who may already have reused it.
-    const RequestContext* drivingRequest = nullptr;
+    // Written under `mutex`; read without it only to learn whether taking
+    // the lock could mean waiting for a caller's read.
+    std::atomic<const RequestContext*> drivingRequest = nullptr;
     // Caller threads waiting on the socket; while there are any, closing shuts
     // the socket down and leaves the descriptor to the last of them to close,
     // so that its number is not reused under the wait.
@@ -150,6 +153,17 @@ struct ConnectionState {
         return !tcpConnected || (phase != ConnectionPhase::Connecting && writeOffset < writeBuffer.size());
     }
 };
+
+// The connection's lock for a pass over many connections (deadlines,
+// eviction) that must not wait for a caller driving its own request, who may
+// hold it for a whole read: such a connection's lock is taken only when it
+// is free. The caller checks its own deadlines.
+inline std::unique_lock<std::mutex> lockUnlessDriven(ConnectionState& connection) {
+    if (connection.drivingRequest.load(std::memory_order_relaxed) != nullptr) {
+        return std::unique_lock(connection.mutex, std::try_to_lock);
+    }
+    return std::unique_lock(connection.mutex);
+}
 
 inline constexpr std::chrono::milliseconds kNeverExpires{std::numeric_limits<std::chrono::milliseconds::rep>::max()};
 

@@ -1,9 +1,10 @@
 // A caller that sent its request on an idle pooled connection waits on that
 // connection's socket itself and reads its own answer: one thread, woken
 // once, instead of a reactor thread that wakes and then wakes the caller.
-// The reactor keeps the connection's deadlines (as a fallback) and its
-// teardown; everything that touches the connection still happens under its
-// mutex, so the reactor and the caller never step on each other.
+// The caller keeps the connection's deadlines (the reactor's scan passes
+// over a connection whose lock is held) and the reactor its teardown;
+// everything that touches the connection still happens under its mutex, so
+// the reactor and the caller never step on each other.
 #include "zorvik/detail/ReactorCore.hpp"
 
 #include <algorithm>
