@@ -1,7 +1,8 @@
 // `quil workspace list` as a whole process beside curl fetching the same
 // resource from the same loopback server, over HTTP and over HTTPS with the
 // same trust on both sides: the system store plus a test CA, added the way a
-// system-wide CA is (to a copy of the bundle and, hashed, to a directory).
+// system-wide CA is (to a copy of the bundle and, hashed, to a directory), or
+// (the "file" line) as a file of its own named as the certificate file.
 // Runs alternate (quil, curl, quil, ...) so that drift of a shared machine
 // hits both; the medians and their ratio are printed.
 //
@@ -290,6 +291,8 @@ int main(int argc, char** argv) {
                     "curl MiB");
         measure(launcher, workspaceList("http", root / "http", plain.url(""), trust), runs);
         measure(launcher, workspaceList("https", root / "https", secure.url(""), trust), runs);
+        const Trust caFile{testsupport::net::TestCertificates::shared().caFile(), X509_get_default_cert_dir()};
+        measure(launcher, workspaceList("file", root / "file", secure.url(""), caFile), runs);
         std::printf("ms: median wall time; ratio: quil median / curl median; pairs: median of quil/curl per pair;\n"
                     "MiB: largest peak resident set of any run\n");
     } catch (const std::exception& error) {
