@@ -1,5 +1,5 @@
 #include <istream>
-#include <iterator>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -9,13 +9,10 @@
 
 #include "cli/command_helpers.hpp"
 #include "infrastructure/config/file_text.hpp"
+#include "platform/standard_input.hpp"
 
 namespace quarlino::quil::cli {
 namespace {
-
-std::string readAll(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool isConsent(std::string_view answer) {
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
@@ -25,15 +22,15 @@ bool isConsent(std::string_view answer) {
 
 std::string readLine(std::istream& in, std::ostream& out, std::string_view prompt) {
     out << prompt << std::flush;
-    std::string line;
-    if (!std::getline(in, line)) {
-        throw std::runtime_error("cannot read command input");
+    std::optional<std::string> line = platform::readInputLine(in);
+    if (!line) {
+        throw std::runtime_error(std::string(platform::unreadableInputMessage));
     }
-    return line;
+    return std::move(*line);
 }
 
 std::string readSecretFromStdin(std::istream& in) {
-    std::string secret = readAll(in);
+    std::string secret = platform::readRemainingInput(in);
     if (secret.ends_with('\n')) {
         secret.pop_back();
         if (secret.ends_with('\r')) {
@@ -56,7 +53,7 @@ bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ost
 
 std::string readFile(std::string_view path, std::istream& in) {
     if (path == "-") {
-        return readAll(in);
+        return platform::readRemainingInput(in);
     }
     // A directory opens but fails on the first read; it is no file either.
     auto text = infrastructure::config::readFileText(std::string(path));

@@ -1,4 +1,3 @@
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -6,6 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 #include "application/profile_service.hpp"
 #include "cli/cli_application.hpp"
@@ -16,6 +17,8 @@
 #include "infrastructure/config/file_credential_store.hpp"
 #include "infrastructure/config/file_profile_repository.hpp"
 #include "platform/browser_opener.hpp"
+#include "platform/process_setup.hpp"
+#include "platform/standard_input.hpp"
 #include "platform/terminal.hpp"
 
 namespace {
@@ -51,10 +54,12 @@ int checkOutputWritten(int exitCode, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Past `ulimit -f` a write must fail with its error, so that a
-    // configuration write reports it and removes its temporary file, rather
-    // than the signal killing the program silently.
-    std::signal(SIGXFSZ, SIG_IGN);
+    quil::platform::claimStandardDescriptors();
+    quil::platform::ignoreProgramSignals();
+    // Prompts and `-` files read standard input through this buffer, which
+    // tells a failed read from the end of input; it outlives every reader.
+    static quil::platform::DescriptorInputBuffer standardInput(STDIN_FILENO);
+    std::cin.rdbuf(&standardInput);
 
     std::vector<std::string_view> arguments;
     for (int index = 1; index < argc; ++index) {

@@ -5,10 +5,14 @@
 #include <csignal>
 #include <cstddef>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include <termios.h>
 #include <unistd.h>
+
+#include "platform/standard_input.hpp"
 
 namespace quarlino::quil::platform {
 
@@ -167,6 +171,23 @@ public:
     bool active() const { return suppressionActive != 0; }
 };
 
+// The Enter key of a hidden line was not echoed, so the prompt line is ended
+// on the way out.
+struct HiddenLineEnd {
+    explicit HiddenLineEnd(std::ostream& err) : err(err) {}
+    ~HiddenLineEnd() {
+        if (needed) {
+            err << '\n';
+            err.flush();
+        }
+    }
+    HiddenLineEnd(const HiddenLineEnd&) = delete;
+    HiddenLineEnd& operator=(const HiddenLineEnd&) = delete;
+
+    std::ostream& err;
+    bool needed = false;
+};
+
 }  // namespace
 
 std::string readSecret(std::string_view prompt) { return readSecret(prompt, std::cin, STDIN_FILENO, std::cerr); }
@@ -175,23 +196,19 @@ std::string readSecret(std::string_view prompt, std::istream& in, int inputFd, s
     err << prompt;
     err.flush();
 
-    std::string line;
-    bool hidden = false;
-    bool read = false;
+    std::optional<std::string> line;
     {
+        // Destroyed after the suppression, so the terminal is back first,
+        // also when the input cannot be read.
+        HiddenLineEnd lineEnd(err);
         const EchoSuppression suppression(inputFd);
-        hidden = suppression.active();
-        read = static_cast<bool>(std::getline(in, line));
+        lineEnd.needed = suppression.active();
+        line = readInputLine(in);
     }
-    if (hidden) {
-        // The Enter key was not echoed, so end the prompt line here.
-        err << '\n';
-        err.flush();
-    }
-    if (!read) {
+    if (!line) {
         throw std::runtime_error("cannot read password");
     }
-    return line;
+    return std::move(*line);
 }
 
 }  // namespace quarlino::quil::platform

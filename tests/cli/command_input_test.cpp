@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/command_helpers.hpp"
@@ -47,6 +50,30 @@ TEST(ReadSecretFromStdin, DropsOneLineEndAndNothingElse) {
     for (const auto& [input, secret] : cases) {
         std::istringstream in(input);
         EXPECT_EQ(readSecretFromStdin(in), secret) << input;
+    }
+}
+
+// Standard input that breaks off with a read error, after some text or at
+// once, is neither an answer nor a secret nor a file: only its end is.
+TEST(CommandInput, AReadErrorIsNoEndOfInput) {
+    struct BreakingInput : std::streambuf {
+        explicit BreakingInput(std::string text) : text(std::move(text)) {
+            setg(this->text.data(), this->text.data(), this->text.data() + this->text.size());
+        }
+        int_type underflow() override { throw std::system_error(EIO, std::generic_category(), "read"); }
+        std::string text;
+    };
+    const std::vector<std::function<void(std::istream&)>> readers{
+        [](std::istream& in) { std::ostringstream out; readLine(in, out, "? "); },
+        [](std::istream& in) { readSecretFromStdin(in); },
+        [](std::istream& in) { readFile("-", in); },
+    };
+    for (const std::string text : {"", "yes"}) {
+        for (const auto& read : readers) {
+            BreakingInput buffer(text);
+            std::istream in(&buffer);
+            expectFailure<std::runtime_error>([&] { read(in); }, "cannot read command input");
+        }
     }
 }
 

@@ -56,8 +56,8 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
         argv.push_back(withHome(argument, homePath));
     }
 
-    expectOutcome(quil(argv, c.input), {c.expected.exitCode, withHome(c.expected.out, homePath),
-                                        withHome(c.expected.err, homePath)});
+    expectOutcome(quil(argv, c.input, c.redirections),
+                  {c.expected.exitCode, withHome(c.expected.out, homePath), withHome(c.expected.err, homePath)});
     for (const auto& [name, content] : c.expectedFiles) {
         EXPECT_EQ(readFile(home() / name), content) << name;
     }
@@ -75,6 +75,8 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
             EXPECT_EQ(requests[i].header(name), value) << name;
         }
     }
+    // Nothing but requests reaches the platform: no prompt, no output.
+    EXPECT_EQ(platform.strayBytes(), "");
 }
 
 }  // namespace quarlino::quil::e2e

@@ -38,6 +38,8 @@ struct CommandCase {
     std::vector<std::pair<std::string, std::string>> files = {};
     // Files that must hold exactly this content under HOME after the run.
     std::vector<std::pair<std::string, std::string>> expectedFiles = {};
+    // Shell redirections of quil's descriptors ("<&-" closes standard input).
+    std::string redirections = {};
 };
 
 // In argv and the expected output, this text stands for the HOME directory

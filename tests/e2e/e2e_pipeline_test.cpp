@@ -53,6 +53,7 @@ const std::vector<std::string> updateBuild{"pipeline", "update", "Build", "--fil
 const std::vector<std::string> exportToFile{"pipeline", "export", "Build", "--file", "{home}/out.yaml"};
 const std::vector<std::string> deleteBuildCommand{"pipeline", "delete", "Build"};
 const std::string deletePrompt = "Delete pipeline 'Build'? [y/N] ";
+const std::string cannotRead = "quil: cannot read command input\n";
 const std::string runningE9 = R"({"id":"e-9","pipelineId":"pl-1","pipelineName":"Build","status":"RUNNING"})";
 const std::string successE9 =
     R"({"id":"e-9","pipelineId":"pl-1","pipelineName":"Build","executionNumber":5,"status":"SUCCESS","startedAt":"9:00"})";
@@ -126,6 +127,13 @@ const std::vector<CommandCase> pipelineCases{
      {6, "", "quil: revision is stale\n"}},
     {"UpdateFromAMissingFileSendsNothing", {"pipeline", "update", "Build", "--file", "{home}/nope.yaml"}, "",
      {listPipelines}, {1, "", "quil: cannot open file: {home}/nope.yaml\n"}},
+    // Standard input that cannot be read is no empty source.
+    {"UpdateFromClosedInputSendsNothing", updateBuild, "", {listPipelines}, {1, "", cannotRead}, "ws-1", {}, {},
+     "<&-"},
+    {"UpdateFromWriteOnlyInputSendsNothing", updateBuild, "", {listPipelines}, {1, "", cannotRead}, "ws-1", {}, {},
+     "0>/dev/null"},
+    {"ValidateADirectorySendsNothing", {"pipeline", "validate", "--file", "-"}, "", {}, {1, "", cannotRead}, "ws-1",
+     {}, {}, "</"},
     {"ExportAddsTheMissingNewline", {"pipeline", "export", "Build"}, "", {listPipelines, readEditor},
      {0, "stages: []\n", ""}},
     {"ExportQuietStillPrintsTheSource", {"pipeline", "export", "pl-1", "--quiet"}, "",
@@ -176,6 +184,12 @@ const std::vector<CommandCase> pipelineCases{
     {"DeleteRefused", deleteBuildCommand, "\n", {listPipelines}, {0, "Pipeline deletion cancelled\n", deletePrompt}},
     {"DeleteAtEndOfInput", deleteBuildCommand, "", {listPipelines},
      {1, "", deletePrompt + "quil: cannot read command input\n"}},
+    // Started without standard streams: neither the prompt nor the result
+    // may land in the platform's connection.
+    {"DeleteWithoutStandardStreams", deleteBuildCommand, "", {listPipelines}, {1, "", ""}, "ws-1", {}, {},
+     "<&- >&- 2>&-"},
+    {"DeleteWithYesWithoutStandardStreams", with(deleteBuildCommand, {"--yes"}), "", {listPipelines, deleteBuild},
+     {0, "", ""}, "ws-1", {}, {}, "<&- >&- 2>&-"},
     {"DeleteJsonNeedsYes", with(deleteBuildCommand, {"--output", "json"}), "", {listPipelines},
      {2, "",
       jsonError("INVALID_ARGUMENT", std::nullopt, "--yes is required for destructive commands with --output json")}},

@@ -60,6 +60,15 @@ ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string
     return runProcess({QUIL_BINARY, std::move(arguments), environment_, std::move(input)});
 }
 
+ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string input,
+                                 const std::string& redirections) const {
+    if (redirections.empty()) {
+        return runProcess({QUIL_BINARY, std::move(arguments), environment_, std::move(input)});
+    }
+    arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" " + redirections, QUIL_BINARY});
+    return runProcess({"/bin/sh", std::move(arguments), environment_, std::move(input)});
+}
+
 ProcessResult QuilEndToEnd::quilWithFileSizeLimit(std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), {"-c", "ulimit -f 0 && exec \"$0\" \"$@\"", QUIL_BINARY});
     return runProcess({"/bin/sh", std::move(arguments), environment_, {}});

@@ -46,6 +46,9 @@ protected:
     QuilEndToEnd();
 
     ProcessResult quil(std::vector<std::string> arguments, std::string input = {}) const;
+    // quil started by the shell with these redirections of its descriptors
+    // ("<&-" closes standard input).
+    ProcessResult quil(std::vector<std::string> arguments, std::string input, const std::string& redirections) const;
     // quil with the file-size limit (`ulimit -f`) at zero: every write to a file fails.
     ProcessResult quilWithFileSizeLimit(std::vector<std::string> arguments) const;
 

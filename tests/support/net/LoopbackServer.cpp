@@ -2,6 +2,7 @@
 
 #include "support/net/HttpReplies.hpp"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -101,6 +102,18 @@ std::size_t LoopbackServer::unexpectedRequests() const {
 bool LoopbackServer::waitForRequests(std::size_t count, std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return requests_.size() >= count; });
+}
+
+std::string LoopbackServer::strayBytes(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] {
+        return std::all_of(connections_.begin(), connections_.end(), [](const auto& c) { return c.finished; });
+    });
+    std::string bytes;
+    for (const auto& connection : connections_) {
+        bytes += connection.unanswered;
+    }
+    return bytes;
 }
 
 void LoopbackServer::closeIdleConnections() {
@@ -218,6 +231,7 @@ void LoopbackServer::serve(Connection& connection) {
         ::close(connection.fd);
     }
     connection.finished = true;
+    connection.unanswered = std::move(buffer);
     changed_.notify_all();
 }
 

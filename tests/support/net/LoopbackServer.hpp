@@ -50,6 +50,9 @@ public:
     std::size_t unexpectedRequests() const;
     // Waits (bounded by the given time) until at least count requests arrived.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // Waits (bounded) until the clients have closed every connection, then
+    // returns what arrived on them after their last complete request.
+    std::string strayBytes(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
     // Closes every connection that waits for its next request (or writes the
     // reply to its last one); returns once their sockets are closed.
@@ -65,6 +68,7 @@ private:
         std::unique_ptr<ServerStream> stream;
         bool idle = true;
         bool finished = false;
+        std::string unanswered;  // what was left of no complete request when it finished
         std::thread thread;
     };
 

@@ -261,6 +261,10 @@ std::vector<RecordedRequest> FakePlatform::requests() const {
     return requests_;
 }
 
+std::string FakePlatform::strayBytes() const {
+    return server_->strayBytes();
+}
+
 std::vector<std::string> FakePlatform::unexpected() const {
     const std::lock_guard lock(mutex_);
     return unexpected_;

@@ -98,6 +98,9 @@ public:
     Stub expect(std::string method, std::string target);
 
     std::vector<RecordedRequest> requests() const;
+    // Once the clients have closed their connections: the bytes that came
+    // after the last whole request on them (a prompt written into a socket).
+    std::string strayBytes() const;
     // The requests that matched no stub, as "METHOD target".
     std::vector<std::string> unexpected() const;
     // Every reason for verify() to fail, one readable line each.
