@@ -6,13 +6,18 @@
 #include <string_view>
 #include <vector>
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/process_setup.hpp"
+
 namespace quarlino::quil::platform {
 
 namespace {
+
+constexpr std::string_view unstartableMessage = "cannot open the browser; set QUIL_BROWSER to a browser command";
 
 // One program name or path, never split into words: the variable cannot smuggle
 // in extra arguments.
@@ -38,6 +43,42 @@ std::vector<char*> browserEnvironment() {
     return entries;
 }
 
+// What the browser starts with besides its arguments and environment: the
+// standard streams and nothing else that this process holds (descriptors it
+// inherited without close-on-exec included), and the default disposition of
+// the signals this process ignores for itself.
+class BrowserSpawnSetup {
+public:
+    BrowserSpawnSetup() {
+        posix_spawn_file_actions_init(&actions_);
+        posix_spawnattr_init(&attributes_);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int signal : ignoredSignals) {
+            sigaddset(&defaults, signal);
+        }
+        complete_ = posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) == 0 &&
+                    posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
+                    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF) == 0;
+    }
+    ~BrowserSpawnSetup() {
+        posix_spawnattr_destroy(&attributes_);
+        posix_spawn_file_actions_destroy(&actions_);
+    }
+    BrowserSpawnSetup(const BrowserSpawnSetup&) = delete;
+    BrowserSpawnSetup& operator=(const BrowserSpawnSetup&) = delete;
+
+    // False when the set-up could not be recorded (no memory for it).
+    bool complete() const { return complete_; }
+    const posix_spawn_file_actions_t* actions() const { return &actions_; }
+    const posix_spawnattr_t* attributes() const { return &attributes_; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    posix_spawnattr_t attributes_{};
+    bool complete_ = false;
+};
+
 }  // namespace
 
 void PlatformBrowserOpener::open(std::string_view url, std::ostream& out) {
@@ -49,8 +90,10 @@ void PlatformBrowserOpener::open(std::string_view url, std::ostream& out) {
     char* const argv[] = {program.data(), argument.data(), nullptr};
     pid_t child = 0;
     std::vector<char*> environment = browserEnvironment();
-    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environment.data()) != 0) {
-        throw std::runtime_error("cannot open the browser; set QUIL_BROWSER to a browser command");
+    const BrowserSpawnSetup setup;
+    if (!setup.complete() ||
+        posix_spawnp(&child, program.c_str(), setup.actions(), setup.attributes(), argv, environment.data()) != 0) {
+        throw std::runtime_error(std::string(unstartableMessage));
     }
     // Reaps a launcher that has already handed over to a running browser;
     // a browser still running is left alone.

@@ -10,8 +10,12 @@
 #include <stdexcept>
 #include <string>
 
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/quil/scoped_environment.hpp"
 #include "support/quil/temporary_directory.hpp"
@@ -76,6 +80,37 @@ TEST_F(BrowserOpenerTest, SearchesPathForABareProgramName) {
     PlatformBrowserOpener().open("https://quarlino.example/", out);
 
     EXPECT_EQ(recordedArguments(), "1\nhttps://quarlino.example/\n");
+}
+
+// What the browser inherits: standard streams, but no descriptor this
+// process was handed without close-on-exec, and no signal it ignores for itself.
+TEST_F(BrowserOpenerTest, StartsTheBrowserWithOnlyTheStandardStreamsAndDefaultSignals) {
+    const std::filesystem::path script = directory() / "inspect-browser";
+    const std::filesystem::path record = directory() / "inherited";
+    std::ofstream(script) << "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > '" << record.string() << "'\n"
+                          << "exec ls /proc/self/fd >> '" << record.string() << "'\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const ScopedEnvironment browser("QUIL_BROWSER", script.string());
+    const int inherited = ::open("/dev/null", O_RDONLY);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+
+    std::ostringstream out;
+    PlatformBrowserOpener().open("https://quarlino.example/", out);
+    while (waitpid(-1, nullptr, 0) > 0) {
+    }
+    std::signal(SIGXFSZ, previous);
+    ::close(inherited);
+
+    std::ifstream file(record);
+    std::string label;
+    std::string ignored;
+    file >> label >> ignored;
+    ASSERT_EQ(label, "SigIgn:");
+    EXPECT_EQ(std::stoull(ignored, nullptr, 16) & (1ULL << (SIGXFSZ - 1)), 0U) << ignored;
+    // Besides the standard streams, only the one ls opens to list them.
+    for (int fd = 0; file >> fd;) {
+        EXPECT_LE(fd, 3);
+    }
 }
 
 class DefaultBrowserTest : public BrowserOpenerTest,
