@@ -1,5 +1,6 @@
 #include "cli/commands/auth_commands.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -196,10 +197,12 @@ model::LoginResult awaitBrowserLogin(application::port::QuarlinoGateway& gateway
             }
             return *poll.login;
         }
-        if (now() >= deadline) {
+        const auto current = now();
+        if (current >= deadline) {
             throw std::runtime_error("Quil browser login timed out");
         }
-        sleeper(interval);
+        // No sleep outlasts the login: a poll at its deadline ends the wait.
+        sleeper(std::min(interval, std::chrono::ceil<std::chrono::milliseconds>(deadline - current)));
     }
 }
 

@@ -34,9 +34,9 @@ std::chrono::milliseconds browserLoginPollInterval(int pollIntervalSeconds);
 using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 
 // Polls the platform until the browser login is granted, at once and then
-// after each interval, and throws std::runtime_error "Quil browser login
-// timed out" on a pending answer at or past the login's lifetime counted from
-// now.
+// after each interval (cut short at the deadline), and throws
+// std::runtime_error "Quil browser login timed out" on a pending answer at or
+// past the login's lifetime counted from now.
 model::LoginResult awaitBrowserLogin(application::port::QuarlinoGateway& gateway,
                                      const model::BrowserTokenExchange& exchange,
                                      const model::BrowserLoginSession& login,
