@@ -74,6 +74,10 @@ void OutputFormatter::rawJson(std::string_view text) {
     }
 }
 
+void OutputFormatter::flush() {
+    out_.flush();
+}
+
 void OutputFormatter::logs(const std::vector<model::ExecutionLog>& entries, std::string_view rawBody,
                            std::size_t startIndex) {
     if (isJson()) {

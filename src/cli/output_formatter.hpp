@@ -35,6 +35,9 @@ public:
     void message(std::string_view text);
     // Written in every mode; ends with exactly one "\n" of its own or the text's.
     void rawJson(std::string_view text);
+    // Hands what was written so far on, as a follow loop does after each
+    // round: a pipe sees it at once, and an interrupt cannot lose it.
+    void flush();
     // Run log lines from startIndex on (quiet too); JSON mode prints the whole body.
     void logs(const std::vector<model::ExecutionLog>& entries, std::string_view rawBody, std::size_t startIndex);
     // Left-aligned columns, each as wide as its widest cell (in bytes, as

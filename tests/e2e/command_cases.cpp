@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 
 namespace quarlino::quil::e2e {
 
@@ -44,9 +45,22 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
     } else {
         signIn("tok-1", c.workspaceId);
     }
-    for (const Exchange& exchange : c.exchanges) {
-        platform.expect(exchange.method, exchange.target).respond(exchange.status, exchange.reply);
+    std::promise<void> shown;
+    for (std::size_t i = 0; i < c.exchanges.size(); ++i) {
+        const Exchange& exchange = c.exchanges[i];
+        auto stub = platform.expect(exchange.method, exchange.target);
+        stub.respond(exchange.status, exchange.reply);
+        if (c.heldUntilShown && c.heldUntilShown->first == i) {
+            stub.holdUntil(shown.get_future().share());
+        }
     }
+    bool released = false;
+    const auto watch = [&](const std::string& out) {
+        if (c.heldUntilShown && !released && out == c.heldUntilShown->second) {
+            released = true;
+            shown.set_value();
+        }
+    };
     const std::string homePath = home().string();
     for (const auto& [name, content] : c.files) {
         std::ofstream(home() / name, std::ios::binary) << content;
@@ -56,7 +70,7 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
         argv.push_back(withHome(argument, homePath));
     }
 
-    expectOutcome(quil(argv, c.input, c.redirections),
+    expectOutcome(quil(argv, c.input, c.redirections, watch),
                   {c.expected.exitCode, withHome(c.expected.out, homePath), withHome(c.expected.err, homePath)});
     for (const auto& [name, content] : c.expectedFiles) {
         EXPECT_EQ(readFile(home() / name), content) << name;

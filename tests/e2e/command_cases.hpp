@@ -40,6 +40,9 @@ struct CommandCase {
     std::vector<std::pair<std::string, std::string>> expectedFiles = {};
     // Shell redirections of quil's descriptors ("<&-" closes standard input).
     std::string redirections = {};
+    // The platform holds the answer to this exchange back until standard
+    // output has shown this much.
+    std::optional<std::pair<std::size_t, std::string>> heldUntilShown = std::nullopt;
 };
 
 // In argv and the expected output, this text stands for the HOME directory

@@ -160,6 +160,14 @@ const std::vector<CommandCase> pipelineCases{
       "Run e-9: SUCCESS\n" +
           tableText({{"ID", "PIPELINE", "NUMBER", "STATUS", "STARTED"}, {"e-9", "Build", "5", "SUCCESS", "9:00"}}),
       ""}},
+    // Each status reaches a pipe as it is seen, not when the run has ended.
+    {"RunFollowShowsEachStatusAsItComes", {"pipeline", "run", "Build", "--follow"}, "",
+     {listPipelines, {"POST", "/api/pipeline/pl-1/executions", 201, runningE9},
+      {"GET", "/api/executions/e-9", 200, runningE9}, {"GET", "/api/executions/e-9", 200, successE9}},
+     {0, "Run e-9: RUNNING\nRun e-9: SUCCESS\n" + tableText({{"ID", "PIPELINE", "NUMBER", "STATUS", "STARTED"},
+                                                              {"e-9", "Build", "5", "SUCCESS", "9:00"}}),
+      ""},
+     "ws-1", {}, {}, "", {{3, "Run e-9: RUNNING\n"}}},
     {"RunFollowJsonPrintsTheLastAnswer", {"pipeline", "run", "Build", "--follow", "--output", "json"}, "",
      {listPipelines, {"POST", "/api/pipeline/pl-1/executions", 201, runningE9},
       {"GET", "/api/executions/e-9", 200, successE9}},

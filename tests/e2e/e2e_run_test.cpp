@@ -50,11 +50,12 @@ const std::vector<CommandCase> runCases{
     {"Logs", {"run", "logs", "e-1"}, "", {listRuns, logsOfE1}, {0, twoLinesText, ""}},
     {"LogsJson", {"run", "logs", "e-1", "--output", "json"}, "", {listRuns, logsOfE1}, {0, twoLines + "\n", ""}},
     // The run has ended when it is first looked at: the log is fetched once
-    // more, and the line written in between is printed too.
+    // more, and the line written in between is printed too. The lines of
+    // each round reach a pipe before the run's state is asked for.
     {"LogsFollowPrintsTheLinesWrittenAtTheEnd", {"run", "logs", "e-1", "--follow"}, "",
      {listRuns, logsOfE1, {"GET", "/api/executions/e-1", 200, R"({"id":"e-1","status":"FAILED"})"},
       {"GET", "/api/executions/e-1/logs", 200, threeLines}},
-     {0, twoLinesText + "10:00:09 [SHELL] error: no rule\n", ""}},
+     {0, twoLinesText + "10:00:09 [SHELL] error: no rule\n", ""}, "ws-1", {}, {}, "", {{2, twoLinesText}}},
     {"LogsFollowJsonPrintsTheLastLogOnly", {"run", "logs", "e-1", "--follow", "--output", "json"}, "",
      {listRuns, logsOfE1, {"GET", "/api/executions/e-1", 200, R"({"id":"e-1","status":"CANCELED"})"},
       {"GET", "/api/executions/e-1/logs", 200, threeLines}},

@@ -124,7 +124,7 @@ std::vector<char*> nullTerminated(std::vector<std::string>& texts) {
 
 // Drains both pipes together so that neither stream can fill up and stall the
 // child while the other is being read.
-void collect(Descriptor& out, Descriptor& err, ProcessResult& result) {
+void collect(Descriptor& out, Descriptor& err, ProcessResult& result, const OutputWatcher& onOutput) {
     std::array<pollfd, 2> watched{pollfd{out.get(), POLLIN, 0}, pollfd{err.get(), POLLIN, 0}};
     std::array<std::string*, 2> sinks{&result.out, &result.err};
     int open = 2;
@@ -143,6 +143,9 @@ void collect(Descriptor& out, Descriptor& err, ProcessResult& result) {
             const ssize_t count = ::read(watched[index].fd, buffer.data(), buffer.size());
             if (count > 0) {
                 sinks[index]->append(buffer.data(), static_cast<std::size_t>(count));
+                if (index == 0 && onOutput) {
+                    onOutput(result.out);
+                }
             } else if (count == 0 || errno != EINTR) {
                 watched[index].fd = -1;
                 --open;
@@ -196,7 +199,7 @@ ProcessResult runProcess(const ProcessRequest& request) {
     err.write.reset();
 
     ProcessResult result;
-    collect(out.read, err.read, result);
+    collect(out.read, err.read, result, request.onOutput);
     awaitExit(child, result);
     return result;
 }

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace quarlino::quil::e2e {
 
+// Called with all of standard output so far, each time more of it arrives.
+using OutputWatcher = std::function<void(const std::string& out)>;
+
 struct ProcessRequest {
     std::string program;                             // a path; PATH is not searched
     std::vector<std::string> arguments;              // after the program name
     std::map<std::string, std::string> environment;  // the child's whole environment
     std::string input;                               // standard input, then end of file
+    OutputWatcher onOutput = {};                     // optional
 };
 
 struct ProcessResult {

@@ -61,12 +61,12 @@ ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string
 }
 
 ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string input,
-                                 const std::string& redirections) const {
+                                 const std::string& redirections, OutputWatcher onOutput) const {
     if (redirections.empty()) {
-        return runProcess({QUIL_BINARY, std::move(arguments), environment_, std::move(input)});
+        return runProcess({QUIL_BINARY, std::move(arguments), environment_, std::move(input), std::move(onOutput)});
     }
     arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" " + redirections, QUIL_BINARY});
-    return runProcess({"/bin/sh", std::move(arguments), environment_, std::move(input)});
+    return runProcess({"/bin/sh", std::move(arguments), environment_, std::move(input), std::move(onOutput)});
 }
 
 ProcessResult QuilEndToEnd::quilWithFileSizeLimit(std::vector<std::string> arguments) const {

@@ -47,8 +47,9 @@ protected:
 
     ProcessResult quil(std::vector<std::string> arguments, std::string input = {}) const;
     // quil started by the shell with these redirections of its descriptors
-    // ("<&-" closes standard input).
-    ProcessResult quil(std::vector<std::string> arguments, std::string input, const std::string& redirections) const;
+    // ("<&-" closes standard input), its output watched as it arrives.
+    ProcessResult quil(std::vector<std::string> arguments, std::string input, const std::string& redirections,
+                       OutputWatcher onOutput) const;
     // quil with the file-size limit (`ulimit -f`) at zero: every write to a file fails.
     ProcessResult quilWithFileSizeLimit(std::vector<std::string> arguments) const;
 

@@ -17,6 +17,7 @@ void followExecution(application::port::QuarlinoGateway& gateway, OutputFormatte
         if (current.value.status != printedStatus) {
             formatter.message("Run " + current.value.id + ": " + current.value.status);
             printedStatus = current.value.status;
+            formatter.flush();
         }
         if (isTerminalStatus(current.value.status)) {
             formatter.execution(current.value, current.body);
@@ -39,6 +40,7 @@ void followExecutionLogs(application::port::QuarlinoGateway& gateway, OutputForm
         const auto log = gateway.executionLogs(executionId);
         if (!formatter.isJson()) {
             printNew(log);
+            formatter.flush();
         }
         if (isTerminalStatus(gateway.getExecution(executionId).value.status)) {
             break;

@@ -192,6 +192,10 @@ Stub& Stub::closeAfter() {
     return change([](FakePlatform::Entry& entry) { entry.reply.closeAfter = true; });
 }
 
+Stub& Stub::holdUntil(std::shared_future<void> release) {
+    return change([&](FakePlatform::Entry& entry) { entry.reply.release = std::move(release); });
+}
+
 FakePlatform::FakePlatform() : FakePlatform(Options{}) {}
 
 FakePlatform::FakePlatform(Options options) {
@@ -208,6 +212,9 @@ FakePlatform::FakePlatform(Options options) {
         StubReply reply;
         net::Reply out;
         out.bytes = answer(raw, reply);
+        if (reply.release.valid()) {
+            reply.release.wait();
+        }
         out.delay = reply.delay;
         out.stall = reply.stall;
         out.closeAfter = reply.closeAfter;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <future>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,7 @@ struct StubReply {
     std::chrono::milliseconds delay{0};  // wait before answering
     bool stall = false;                  // never answer; hold the connection until the server stops
     bool closeAfter = false;             // close the connection after answering
+    std::shared_future<void> release;    // when valid: answer once it is ready (or its promise is gone)
 };
 
 class FakePlatform;
@@ -59,6 +61,7 @@ public:
     Stub& delay(std::chrono::milliseconds delay);
     Stub& stall();
     Stub& closeAfter();
+    Stub& holdUntil(std::shared_future<void> release);
 
 private:
     friend class FakePlatform;
