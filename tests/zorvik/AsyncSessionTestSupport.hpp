@@ -51,8 +51,7 @@ public:
         answer_ = std::move(answer);
     }
 
-    // Runs inside submit, once the request is recorded (it may already be
-    // answered through respond), on the thread that hands it over.
+    // Runs inside submit, on the submitting thread, once respond can answer the request.
     void onSubmit(std::function<void(const HttpRequest&)> hook) {
         const std::lock_guard lock(mutex_);
         onSubmit_ = std::move(hook);
