@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "application/api_error.hpp"
+#include "application/bounded_json.hpp"
 
 namespace quarlino::quil::application {
 
@@ -38,7 +39,7 @@ Json fetchManifest(port::HttpTransport& transport, std::string_view path) {
         throw ApiError(response.status, "Quil release server returned HTTP " + std::to_string(response.status),
                        std::move(response.body));
     }
-    Json manifest = Json::parse(response.body, nullptr, false, false);
+    Json manifest = tryParseBoundedJson(response.body);
     if (!manifest.is_object()) {
         throw std::runtime_error("Quil release server returned an invalid manifest");
     }

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "application/bounded_json.hpp"
 #include "cli/command_helpers.hpp"
 #include "infrastructure/config/file_text.hpp"
 #include "platform/standard_input.hpp"
@@ -67,7 +68,7 @@ nlohmann::json readJsonObjectDocument(std::string_view path, std::istream& in, s
     const std::string text = readFile(path, in);
     nlohmann::json document;
     try {
-        document = nlohmann::json::parse(text);
+        document = application::parseBoundedJson(text);
     } catch (const nlohmann::json::parse_error& error) {
         throw std::invalid_argument("cannot parse " + std::string(subject) + ": " + error.what());
     }

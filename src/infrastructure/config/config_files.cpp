@@ -13,6 +13,8 @@
 #include <string_view>
 #include <utility>
 
+#include "application/bounded_json.hpp"
+
 namespace quarlino::quil::infrastructure::config::detail {
 namespace fs = std::filesystem;
 namespace {
@@ -169,7 +171,7 @@ nlohmann::json readJson(const fs::path& path, const nlohmann::json& fallback) {
         throw std::runtime_error("cannot read Quil configuration: " + path.string());
     }
     try {
-        return nlohmann::json::parse(*text, nullptr, true, false);
+        return application::parseBoundedJson(*text);
     } catch (const nlohmann::json::exception& error) {
         throw std::runtime_error("invalid Quil configuration in " + path.string() + ": " + error.what());
     }

@@ -2,6 +2,7 @@
 #include <string>
 #include <utility>
 
+#include "application/bounded_json.hpp"
 #include "infrastructure/http/gateway_requests.hpp"
 #include "infrastructure/http/http_quarlino_gateway.hpp"
 #include "infrastructure/http/json_readers.hpp"
@@ -26,7 +27,7 @@ std::string targetPath(std::string_view targetId) { return resourcePath(kTargets
 // The configuration travels as an embedded object, re-serialised compactly,
 // so anything but an object is refused before a request is made.
 nlohmann::json deploymentTargetPayload(const model::DeploymentTargetDefinition& definition) {
-    nlohmann::json configuration = nlohmann::json::parse(definition.configuration, nullptr, false);
+    nlohmann::json configuration = application::tryParseBoundedJson(definition.configuration);
     if (!configuration.is_object()) {
         throw std::invalid_argument("deployment target configuration must be a JSON object");
     }

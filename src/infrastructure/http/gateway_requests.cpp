@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "application/bounded_json.hpp"
+
 namespace quarlino::quil::infrastructure::http {
 
 namespace {
@@ -70,7 +72,7 @@ nlohmann::json textOrNull(std::string_view text) {
 }
 
 std::string errorMessage(const application::port::HttpResponse& response) {
-    const auto document = nlohmann::json::parse(response.body, nullptr, false);
+    const auto document = application::tryParseBoundedJson(response.body);
     if (document.is_object()) {
         for (const char* key : {"message", "error", "detail"}) {
             const auto member = document.find(key);
@@ -91,7 +93,7 @@ nlohmann::json parseJson(const application::port::HttpResponse& response) {
         return nlohmann::json::object();
     }
     try {
-        return nlohmann::json::parse(response.body);
+        return application::parseBoundedJson(response.body);
     } catch (const nlohmann::json::exception& error) {
         // Parse errors and number overflows alike: the body is not usable JSON.
         throw std::runtime_error(std::string("Quarlino returned invalid JSON: ") + error.what());

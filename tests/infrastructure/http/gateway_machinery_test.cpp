@@ -151,6 +151,33 @@ TEST(ParseJson, InvalidBodyNamesTheParserError) {
     }
 }
 
+// Up to the limits a body parses; a level or a value more makes it invalid
+// JSON, and an error body that says nothing readable.
+TEST(ParseJson, NestingAndValueCountAreBounded) {
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    const auto values = [](std::size_t count) {  // an array of count - 1 zeros
+        std::string text = "[0";
+        for (std::size_t i = 2; i < count; ++i) {
+            text += ",0";
+        }
+        return text + "]";
+    };
+    EXPECT_EQ(parseJson(responseWith(nested(512))).size(), 1U);
+    EXPECT_EQ(parseJson(responseWith(values(3'000'000))).size(), 2'999'999U);
+    const std::string invalid = "Quarlino returned invalid JSON: [json.exception.parse_error.101] parse error: ";
+    for (const auto& [body, problem] : std::vector<std::pair<std::string, std::string>>{
+             {nested(513), "JSON nested deeper than 512 levels"},
+             {values(3'000'001), "JSON with more than 3000000 values"}}) {
+        try {
+            parseJson(responseWith(body));
+            ADD_FAILURE() << "parsed past the limit: " << problem;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(error.what(), invalid + problem);
+        }
+        EXPECT_EQ(errorMessage(responseWith(body, 502)), kFallback);
+    }
+}
+
 struct ListCase {
     std::string body;
     std::size_t size;  // ignored when the body is refused
