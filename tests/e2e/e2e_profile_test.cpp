@@ -58,6 +58,18 @@ TEST_F(ProfileCommand, WritePastTheFileSizeLimitFailsAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(std::filesystem::exists(profilesFile()));
 }
 
+TEST_F(ProfileCommand, AFileNestedTooDeepIsInvalidAndLeftAsItIs) {
+    const std::string deep = R"({"activeProfile":null,"profiles":[],"x":)" + std::string(75'000, '[') +
+                             std::string(75'000, ']') + "}";
+    writeConfig("profiles.json", deep);
+
+    expectOutcome(quil({"profile", "create", "work", "--server", alphaServer}),
+                  {1, "",
+                   "quil: invalid Quil configuration in " + profilesFile().string() +
+                       ": [json.exception.parse_error.101] parse error: JSON nested deeper than 512 levels\n"});
+    EXPECT_EQ(readFile(profilesFile()), deep);
+}
+
 TEST_F(ProfileCommand, SecondProfileLeavesTheActiveOne) {
     storeThreeProfiles();
 

@@ -65,6 +65,11 @@ const std::vector<CommandCase> targetCases{
      {0, webTable, ""}, "ws-1", {{"target.json", "{\"port\": 22, \"host\": \"10.0.0.5\"}\n"}}},
     {"CreateRefusesAnArray", createArgs({"--config", "-"}), "[1,2]", {},
      {2, "", "quil: deployment target configuration must be a JSON object\n"}},
+    {"CreateRefusesAConfigurationNestedTooDeep", createArgs({"--config", "{home}/deep.json"}), "", {},
+     {2, "",
+      "quil: cannot parse deployment target configuration: [json.exception.parse_error.101] parse error: "
+      "JSON nested deeper than 512 levels\n"},
+     "ws-1", {{"deep.json", "{\"a\":" + std::string(75'000, '[') + std::string(75'000, ']') + "}"}}},
     {"CreateWithoutTheFile", createArgs({"--config", "{home}/missing.json"}), "", {},
      {1, "", "quil: cannot open file: {home}/missing.json\n"}},
     {"CreateRefusesAnUnknownKind",

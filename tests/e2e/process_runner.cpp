@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,11 +157,13 @@ void collect(Descriptor& out, Descriptor& err, ProcessResult& result, const Outp
 
 void awaitExit(pid_t child, ProcessResult& result) {
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    rusage usage{};
+    while (::wait4(child, &status, 0, &usage) < 0) {
         if (errno != EINTR) {
-            fail("waitpid");
+            fail("wait4");
         }
     }
+    result.peakResidentKilobytes = usage.ru_maxrss;
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

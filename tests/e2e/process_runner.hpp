@@ -21,6 +21,7 @@ struct ProcessRequest {
 struct ProcessResult {
     int exitCode = -1;  // -1 when the child did not exit normally
     int signal = 0;     // the terminating signal, if any
+    long peakResidentKilobytes = 0;  // the most memory the child held at once
     std::string out;
     std::string err;
 };
