@@ -1,59 +1,42 @@
 #include "e2e/quil_harness.hpp"
 
 #include <chrono>
-#include <cstddef>
 #include <random>
 
 namespace quarlino::quil::e2e {
 namespace {
-
-// Generous enough for sanitizer builds on a loaded machine; unbounded, the
-// deep answers alone cost quil gigabytes and tens of seconds.
-constexpr long kPeakKilobytes = 1024 * 1024;
-constexpr auto kDuration = std::chrono::seconds(30);
-constexpr std::size_t kValueLimit = 3'000'000;
 
 std::string deepTextField() {
     return R"({"id":"usr-1","name":)" + std::string(75'000, '[') + std::string(75'000, ']') +
            R"(,"quarlino-token":"tok-new"})";
 }
 std::string deepArrays() { return std::string(16 << 20, '['); }
-// Whitespace here and there keeps the gzip form within the hundredfold a
-// decoded body may grow by.
+// Spaces here and there keep the gzip form within the hundredfold a decoded
+// body may grow by.
 std::string deepArraysWithSpaces() {
     std::minstd_rand random(7);
-    std::string text(16 << 20, '[');
+    std::string text = deepArrays();
     for (char& c : text) {
         c = random() % 16 == 0 ? ' ' : c;
     }
     return '[' + text;
 }
-std::string zeros() {
+std::string tooManyValues() {
     std::string text = "[0";
-    for (std::size_t i = 1; i < kValueLimit; ++i) {
-        text += ",0";
-    }
-    return text + "]";
-}
-std::string counting() {
-    std::string text = "[0";
-    for (std::size_t i = 1; i < kValueLimit; ++i) {
+    for (int i = 1; i < 3'000'000; ++i) {
         text += "," + std::to_string(i);
     }
     return text + "]";
 }
 
-std::string invalidJson(const std::string& problem) {
-    return "Quarlino returned invalid JSON: [json.exception.parse_error.101] parse error: " + problem;
-}
-const std::string tooDeep = invalidJson("JSON nested deeper than 512 levels");
-const std::string tooMany = invalidJson("JSON with more than 3000000 values");
+const std::string invalid = "Quarlino returned invalid JSON: [json.exception.parse_error.101] parse error: ";
+const std::string tooDeep = invalid + "JSON nested deeper than 512 levels";
+const std::string tooMany = invalid + "JSON with more than 3000000 values";
 
 struct HostileAnswer {
     std::string name;
     std::vector<std::string> argv;
-    std::string method;
-    std::string target;
+    std::string method, target;
     int status;
     std::string (*body)();
     bool gzip;
@@ -64,6 +47,8 @@ void PrintTo(const HostileAnswer& c, std::ostream* os) { *os << c.name; }
 
 class HostileAnswers : public QuilEndToEnd, public testing::WithParamInterface<HostileAnswer> {};
 
+// Unbounded, the deep answers alone cost quil gigabytes and tens of seconds;
+// the bounds leave room for sanitizers on a loaded machine.
 TEST_P(HostileAnswers, FailLikeInvalidJsonQuicklyInBoundedMemoryAndStoreNothing) {
     const HostileAnswer& c = GetParam();
     signIn("tok-1", "ws-1");
@@ -76,14 +61,14 @@ TEST_P(HostileAnswers, FailLikeInvalidJsonQuicklyInBoundedMemoryAndStoreNothing)
 
     const auto started = std::chrono::steady_clock::now();
     const ProcessResult result = quil(c.argv, "s3cret\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, kDuration);
-
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_LT(result.peakResidentKilobytes, 1024 * 1024);
     expectOutcome(result, c.expected);
-    EXPECT_LT(result.peakResidentKilobytes, kPeakKilobytes);
     EXPECT_EQ(readFile(profilesFile()), profiles);
     EXPECT_EQ(readFile(credentialsFile()), credentials);
 }
 
+// A refusal whose body cannot be read is reported by its status, as always.
 INSTANTIATE_TEST_SUITE_P(
     Bodies, HostileAnswers,
     testing::Values(
@@ -93,17 +78,15 @@ INSTANTIATE_TEST_SUITE_P(
                       {1, "", "quil: " + tooDeep + "\n"}},
         HostileAnswer{"DeepList", {"workspace", "list", "--output", "json"}, "GET", "/api/workspaces", 200,
                       deepArrays, false, {1, "", jsonError("INTERNAL_ERROR", std::nullopt, tooDeep)}},
-        HostileAnswer{"ListOfTooManyValues", {"project", "list", "--quiet"}, "GET", "/api/project", 200, zeros,
-                      false, {1, "", "quil: " + tooMany + "\n"}},
-        HostileAnswer{"GzipListOfTooManyValues", {"project", "list"}, "GET", "/api/project", 200, counting, true,
-                      {1, "", "quil: " + tooMany + "\n"}},
-        // A refusal's body that cannot be read leaves its status to speak.
+        HostileAnswer{"ListOfTooManyValues", {"project", "list", "--quiet"}, "GET", "/api/project", 200,
+                      tooManyValues, false, {1, "", "quil: " + tooMany + "\n"}},
+        HostileAnswer{"GzipListOfTooManyValues", {"project", "list"}, "GET", "/api/project", 200, tooManyValues,
+                      true, {1, "", "quil: " + tooMany + "\n"}},
         HostileAnswer{"RefusalWithADeepBody", {"workspace", "list"}, "GET", "/api/workspaces", 403, deepArrays,
                       false, {4, "", "quil: Quarlino API returned HTTP 403\n"}},
-        HostileAnswer{"RefusalWithAGzipDeepBody", {"project", "list"}, "GET", "/api/project", 403,
-                      deepArraysWithSpaces, true, {4, "", "quil: Quarlino API returned HTTP 403\n"}},
-        HostileAnswer{"RefusalWithTooManyValues", {"project", "list", "--output", "json"}, "GET", "/api/project",
-                      403, counting, true, {4, "", jsonError("FORBIDDEN", 403, "Quarlino API returned HTTP 403")}}),
+        HostileAnswer{"RefusalWithAGzipDeepBody", {"project", "list", "--output", "json"}, "GET", "/api/project",
+                      403, deepArraysWithSpaces, true,
+                      {4, "", jsonError("FORBIDDEN", 403, "Quarlino API returned HTTP 403")}}),
     [](const testing::TestParamInfo<HostileAnswer>& info) { return info.param.name; });
 
 }  // namespace
