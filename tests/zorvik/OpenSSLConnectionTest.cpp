@@ -266,6 +266,7 @@ TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(watch, trustFile("watched").c_str(), IN_OPEN), 0);
     std::vector<std::string> bundles;
+    bundles.reserve(testCase.bundles.size());  // paths point into it
     std::vector<const char*> paths;
     for (const char* bundle : testCase.bundles) {
         paths.push_back(bundles.emplace_back(trustFile(bundle)).c_str());
