@@ -17,7 +17,8 @@
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count of bytes allocated and not yet freed.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace zorvik::testing {
