@@ -29,8 +29,8 @@ std::string readLine(std::istream& in, std::ostream& out, std::string_view promp
 std::string readSecretFromStdin(std::istream& in);
 
 // Consent to a destructive command: --yes, or "y", "Y", "yes" or "YES" typed
-// after the prompt on `out`. With JSON output nobody is there to answer, so
-// --yes is required.
+// after the prompt on `out`, whose control characters show as stand-ins. With
+// JSON output nobody is there to answer, so --yes is required.
 bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ostream& out,
                         std::string_view prompt);
 

@@ -9,6 +9,7 @@
 
 #include "application/bounded_json.hpp"
 #include "cli/command_helpers.hpp"
+#include "cli/visible_text.hpp"
 #include "infrastructure/config/file_text.hpp"
 #include "platform/standard_input.hpp"
 
@@ -49,7 +50,8 @@ bool confirmDestructive(const ParsedCommand& command, std::istream& in, std::ost
     if (command.outputFormat == OutputFormat::Json) {
         throw std::invalid_argument("--yes is required for destructive commands with --output json");
     }
-    return isConsent(readLine(in, out, std::string(prompt) + " [y/N] "));
+    // The question names platform records: a name must not rewrite it.
+    return isConsent(readLine(in, out, visibleText(prompt, LineBreaks::Show) + " [y/N] "));
 }
 
 std::string readFile(std::string_view path, std::istream& in) {

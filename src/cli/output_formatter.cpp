@@ -168,7 +168,8 @@ void OutputFormatter::updateCheck(const application::UpdateCheckResult& result) 
                                             r.os + "-" + r.arch, r.publishedAt};
         });
     if (tableWritten && result.updateAvailable) {
-        write("\nDownload: " + result.url + "\nSHA-256: " + result.sha256 + "\n");
+        write("\nDownload: " + visibleText(result.url, LineBreaks::Show) +
+              "\nSHA-256: " + visibleText(result.sha256, LineBreaks::Show) + "\n");
     }
 }
 

@@ -110,7 +110,8 @@ private:
     Mode mode() const;
     // Writes the text and "\n" whatever the mode.
     void line(std::string_view text);
-    // Writes the text as it is whatever the mode.
+    // Writes the text as it is whatever the mode: platform text in it must
+    // have gone through visibleText already.
     void write(std::string_view text);
 
     // The pattern every record renderer follows. JSON: the raw body. Quiet:

@@ -33,6 +33,19 @@ void appendHex(std::string& out, std::string_view prefix, unsigned char value) {
     out += kHexDigits[value & 0x0F];
 }
 
+// U+202A to U+202E and U+2066 to U+2069, which reorder the text around them
+// on the screen, as the low byte of their code point; 0 for anything else.
+unsigned char bidiControl(std::string_view sequence) {
+    if (sequence.size() != 3 || static_cast<unsigned char>(sequence[0]) != 0xE2) {
+        return 0;
+    }
+    const auto second = static_cast<unsigned char>(sequence[1]);
+    const auto third = static_cast<unsigned char>(sequence[2]);
+    const bool embeddingOrOverride = second == 0x80 && third >= 0xAA && third <= 0xAE;
+    const bool isolate = second == 0x81 && third >= 0xA6 && third <= 0xA9;
+    return embeddingOrOverride || isolate ? static_cast<unsigned char>(((second & 0x03) << 6) | (third & 0x3F)) : 0;
+}
+
 }  // namespace
 
 std::string visibleText(std::string_view text, LineBreaks lineBreaks) {
@@ -55,6 +68,8 @@ std::string visibleText(std::string_view text, LineBreaks lineBreaks) {
             const auto second = static_cast<unsigned char>(text[at + 1]);
             if (byte == 0xC2 && second <= 0x9F) {
                 appendHex(out, "\\u00", second);
+            } else if (const unsigned char bidi = bidiControl(text.substr(at, length)); bidi != 0) {
+                appendHex(out, "\\u20", bidi);
             } else {
                 out.append(text.substr(at, length));
             }

@@ -37,6 +37,16 @@ INSTANTIATE_TEST_SUITE_P(
         VisibleCase{"MultiByteCharacters", "caf\xC3\xA9 \xC2\xA0 \xE2\x9C\x93 \xF0\x9F\x98\x80",
                     "caf\xC3\xA9 \xC2\xA0 \xE2\x9C\x93 \xF0\x9F\x98\x80",
                     "caf\xC3\xA9 \xC2\xA0 \xE2\x9C\x93 \xF0\x9F\x98\x80"},
+        // Every embedding, override and isolate; their neighbours U+2029,
+        // U+202F, U+2065, U+206A and U+20AE are ordinary characters.
+        VisibleCase{"BidiControls",
+                    "\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD\xE2\x80\xAE"
+                    "\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9",
+                    "\\u202a\\u202b\\u202c\\u202d\\u202e\\u2066\\u2067\\u2068\\u2069",
+                    "\\u202a\\u202b\\u202c\\u202d\\u202e\\u2066\\u2067\\u2068\\u2069"},
+        VisibleCase{"NearBidiKept", "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x82\xAE",
+                    "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x82\xAE",
+                    "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE2\x82\xAE"},
         VisibleCase{"StrayC1Bytes", "a\x9B" "b\xE2\x9C", "a\\x9bb\xE2\\x9c", "a\\x9bb\xE2\\x9c"},
         VisibleCase{"OtherStrayBytesKept", "\xC3(\xFF", "\xC3(\xFF", "\xC3(\xFF"}),
     [](const testing::TestParamInfo<VisibleCase>& info) { return info.param.name; });

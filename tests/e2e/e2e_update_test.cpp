@@ -56,6 +56,21 @@ TEST_F(UpdateCheck, NewerReleaseShowsWhereToDownloadIt) {
     expectIdentity(requests[0], std::nullopt, std::nullopt);
 }
 
+// The release server's text gets the stand-ins of platform text.
+TEST_F(UpdateCheck, DownloadLineShowsControlsAsStandIns) {
+    json release = json::parse(manifest("0.2.0"));
+    release["artifacts"][1]["url"] = "https://dl.example.com/x\r\x1B[2K\x07\x7F\xC2\x9B\xE2\x80\xAE" "y";
+    releases.expect("GET", "/quil/latest.json").respond(200, release.dump());
+    const std::vector<std::size_t> widths{9, 8, 18, 13, 22};
+
+    expectOutcome(quil({"update", "check", "--release-server", releases.url()}),
+                  {0,
+                   columns(widths, {"CURRENT", "LATEST", "UPDATE AVAILABLE", "PLATFORM", "PUBLISHED"}) +
+                       columns(widths, {"0.1.0", "0.2.0", "yes", "linux-amd64", "2026-11-30T12:00:00Z"}) +
+                       "\nDownload: https://dl.example.com/x^M^[[2K^G^?\\u009b\\u202ey\nSHA-256: " + digest + "\n",
+                   ""});
+}
+
 TEST_F(UpdateCheck, SameVersionAsJsonAndQuiet) {
     setEnvironment("QUIL_RELEASE_SERVER_URL", releases.url());
     releases.expect("GET", "/channels/stable.json?arch=any").respond(200, manifest("0.1.0")).times(2);

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "cli/output_formatter.hpp"
+#include "cli/visible_text.hpp"
 
 namespace quarlino::quil::cli {
 
@@ -90,7 +91,8 @@ std::vector<std::string> effectiveRow(const model::AuthorizationDecision& decisi
 void OutputFormatter::authorizationRole(const model::AuthorizationRole& role, std::string_view rawBody) {
     const bool tableWritten = renderRecord(role, rawBody, roleHeaders, idOf<model::AuthorizationRole>, roleRow);
     if (tableWritten && !role.description.empty()) {
-        write("\n" + role.description + "\n");
+        // Free text of several lines, as a message may be.
+        write("\n" + visibleText(role.description, LineBreaks::Keep) + "\n");
     }
 }
 
@@ -138,7 +140,7 @@ void OutputFormatter::grantPrincipalCandidates(const std::vector<model::GrantPri
 void OutputFormatter::authorizationCatalog(const model::AuthorizationCatalog& catalog, std::string_view rawBody) {
     if (mode() == Mode::Table) {
         write("Catalog version: " + std::to_string(catalog.version) + "\nResource types: " +
-              join(catalog.resourceTypes) + "\n\n");
+              visibleText(join(catalog.resourceTypes), LineBreaks::Show) + "\n\n");
     }
     renderList(
         std::span<const model::PermissionMetadata>(catalog.permissions), rawBody, catalogHeaders,
@@ -163,7 +165,7 @@ void OutputFormatter::authorizationCapabilities(const model::AuthorizationCapabi
         return;
     }
     if (mode() == Mode::Table) {
-        write(typedId(capabilities.resourceType, capabilities.resourceId) + "\n");
+        write(visibleText(typedId(capabilities.resourceType, capabilities.resourceId), LineBreaks::Show) + "\n");
     }
     renderList(std::span<const model::AuthorizationDecision>(capabilities.decisions), rawBody, capabilityHeaders,
                permissionOf, capabilityRow);
@@ -172,8 +174,9 @@ void OutputFormatter::authorizationCapabilities(const model::AuthorizationCapabi
 void OutputFormatter::effectivePermissions(const model::EffectivePermissions& permissions,
                                            std::string_view rawBody) {
     if (mode() == Mode::Table) {
-        write(typedId(permissions.principalType, permissions.principalId) + " on " +
-              typedId(permissions.resourceType, permissions.resourceId) + "\n");
+        const std::string heading = typedId(permissions.principalType, permissions.principalId) + " on " +
+                                    typedId(permissions.resourceType, permissions.resourceId);
+        write(visibleText(heading, LineBreaks::Show) + "\n");
     }
     renderList(std::span<const model::AuthorizationDecision>(permissions.permissions), rawBody, effectiveHeaders,
                permissionOf, effectiveRow);

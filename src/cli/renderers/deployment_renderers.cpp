@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "cli/output_formatter.hpp"
+#include "cli/visible_text.hpp"
 
 namespace quarlino::quil::cli {
 
@@ -58,7 +59,7 @@ void OutputFormatter::deploymentEnrollmentToken(const model::DeploymentEnrollmen
 
 void OutputFormatter::deploymentTarget(const model::DeploymentTarget& target, std::string_view rawBody) {
     if (renderRecord(target, rawBody, targetHeaders, idOf<model::DeploymentTarget>, targetRow)) {
-        write("\nConfiguration: " + target.configuration + "\n");
+        write("\nConfiguration: " + visibleText(target.configuration, LineBreaks::Show) + "\n");
     }
 }
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "cli/output_formatter.hpp"
+#include "cli/visible_text.hpp"
 
 namespace quarlino::quil::cli {
 
@@ -91,7 +92,8 @@ void OutputFormatter::registryAccessToken(const model::RegistryAccessToken& toke
     // hands it to scripts, table mode shows it after the table.
     const auto keyOf = [](const model::RegistryAccessToken& t) { return t.secret.value_or(t.id); };
     if (renderRecord(token, rawBody, tokenHeaders, keyOf, tokenRow) && token.secret) {
-        write("\nToken (shown once): " + *token.secret + "\n");
+        // Only controls change: the printable characters are the token.
+        write("\nToken (shown once): " + visibleText(*token.secret, LineBreaks::Show) + "\n");
     }
 }
 
