@@ -8,11 +8,12 @@
 namespace quarlino::quil::application {
 
 // Every JSON text quil reads (answers, error bodies, definition and
-// configuration files) comes from outside, so its shape is bounded: nesting
-// past this depth would make the library's recursive serialisation overflow
-// the stack, and more values than this would hold most of a gigabyte as a tree
-// (up to about 160 bytes a value) beside the body. A list of a hundred
-// thousand records of twenty fields is some 2.1 million values.
+// configuration files) comes from outside, so its shape is bounded. Nesting
+// much deeper would overflow the stack in the library's recursive
+// serialisation. A tree of this many values takes at most some 480 MB beside
+// its text (160 bytes a value in the costliest shape, an object of empty
+// objects), while a list of a hundred thousand records of twenty fields is
+// some 2.1 million values.
 inline constexpr std::size_t kMaxJsonDepth = 512;
 inline constexpr std::size_t kMaxJsonValues = 3'000'000;
 
