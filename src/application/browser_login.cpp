@@ -8,6 +8,8 @@
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
+#include "application/percent_encoding.hpp"
+
 namespace quarlino::quil::application {
 
 namespace {
@@ -79,8 +81,14 @@ std::string browserLoginUrl(std::string_view serverUrl, std::string_view authori
         authority.remove_prefix(apiLabel.size());
     }
 
+    // The code is the platform's: encoded, it can neither add parameters nor
+    // reach the terminal or the browser's command line as control bytes.
     std::string url(serverUrl.substr(0, authorityStart));
-    url.append(authority).append(loginPagePath).append(authorizationCode).append("&state=").append(state);
+    url.append(authority)
+        .append(loginPagePath)
+        .append(percentEncode(authorizationCode))
+        .append("&state=")
+        .append(percentEncode(state));
     return url;
 }
 

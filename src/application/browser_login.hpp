@@ -19,7 +19,8 @@ struct BrowserLoginSecrets {
 BrowserLoginSecrets generateBrowserLoginSecrets();
 
 // The platform's login page for a browser login request. The page lives on
-// the web host, which is the API host without its "api." label. The verifier
+// the web host, which is the API host without its "api." label. The code and
+// the state are percent-encoded (base64url text stays as it is); the verifier
 // never goes into this URL. Throws std::invalid_argument for a server URL
 // without a scheme.
 std::string browserLoginUrl(std::string_view serverUrl, std::string_view authorizationCode,

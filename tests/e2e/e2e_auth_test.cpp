@@ -367,6 +367,33 @@ TEST_F(BrowserLogin, PollsUntilThePlatformHandsOutAToken) {
     expectSignedInAsDefault("tok-new");
 }
 
+// A code of the platform holding controls reaches neither the terminal nor
+// the browser's command line raw: the URL carries it percent-encoded.
+TEST_F(BrowserLogin, CodeOfThePlatformIsPercentEncodedInTheUrl) {
+    const std::string code = "x\r\x1B[2K\x07\x7F\xC2\x9B\xE2\x80\xAE" "y&z";
+    platform.expect("POST", "/api/v1/user/cli/login/request")
+        .respond(200, json{{"authorizationCode", code},
+                           {"state", "s"},
+                           {"expiresInSeconds", 60},
+                           {"pollIntervalSeconds", 1}}
+                          .dump());
+    platform.expect("POST", "/api/v1/user/cli/token").respond(200, loginAnswer);
+
+    const auto result = quil({"auth", "login", "--server", platform.url()});
+
+    const auto requests = platform.requests();
+    ASSERT_EQ(requests.size(), 2U);
+    const std::string state = json::parse(requests[0].body).value("state", "");
+    const std::string url =
+        platform.url() + "/#/cli-auth?authorizationCode=x%0D%1B%5B2K%07%7F%C2%9B%E2%80%AEy%26z&state=" + state;
+    expectOutcome(result, {0, userTable(),
+                           "If the browser does not open, visit:\n" + url + "\nWaiting for authentication...\n"
+                           "Opening Quarlino login in your browser...\n"});
+    EXPECT_EQ(browserArguments(), url + "\n");
+    // The platform gets its code back as it was.
+    EXPECT_EQ(json::parse(requests[1].body).value("authorizationCode", ""), code);
+}
+
 // The token polls' keep-alive connection is open while the browser starts:
 // the browser must neither inherit it (and read the platform's answer) nor
 // find a token in its environment.

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "application/bounded_json.hpp"
+#include "application/percent_encoding.hpp"
 
 namespace quarlino::quil::infrastructure::http {
 
@@ -11,30 +12,9 @@ namespace {
 constexpr std::string_view kEmptyIdentifierMessage = "Quarlino resource identifier cannot be empty";
 constexpr std::string_view kNotAnArrayMessage = "Quarlino API returned an object where an array was expected";
 
-// Explicit ranges rather than <cctype>, whose answers follow the user's locale.
-bool isUnreserved(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-           byte == '-' || byte == '.' || byte == '_' || byte == '~';
-}
-
 }  // namespace
 
-std::string encode(std::string_view value) {
-    static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(value.size());
-    for (const char character : value) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (isUnreserved(byte)) {
-            encoded.push_back(character);
-            continue;
-        }
-        encoded.push_back('%');
-        encoded.push_back(kHexDigits[byte >> 4]);
-        encoded.push_back(kHexDigits[byte & 0x0F]);
-    }
-    return encoded;
-}
+std::string encode(std::string_view value) { return application::percentEncode(value); }
 
 std::string segment(std::string_view value) {
     if (value.empty()) {

@@ -21,7 +21,8 @@ namespace quarlino::quil::infrastructure::http {
 // Paths and query strings ----------------------------------------------------
 
 // Percent-encodes every byte except ASCII letters, digits and "-._~", with
-// upper-case hexadecimal digits, whatever the locale.
+// upper-case hexadecimal digits, whatever the locale (the rule the login page
+// URL follows too).
 std::string encode(std::string_view value);
 
 // One encoded path segment. An empty identifier, "." or ".." is refused with
