@@ -61,7 +61,7 @@ TEST_P(HostileAnswers, FailLikeInvalidJsonQuicklyInBoundedMemoryAndStoreNothing)
 
     const auto started = std::chrono::steady_clock::now();
     const ProcessResult result = quil(c.argv, "s3cret\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
     EXPECT_LT(result.peakResidentKilobytes, 1024 * 1024);
     expectOutcome(result, c.expected);
     EXPECT_EQ(readFile(profilesFile()), profiles);
