@@ -12,13 +12,14 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <future>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -42,95 +43,41 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Backends, ClientFailure, kReactorBackends, BackendCaseName());
 
-// On one connection: a short answer, then a body far larger than what the
-// client reads in one step, sent as fast as the client takes it, until all
-// of it is out or stop() is called.
-class FullSpeedBody {
-public:
-    static constexpr std::uint64_t kBodyBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kLargeBody = std::uint64_t{1} << 30;
 
-    FullSpeedBody()
-        : server_([this](int fd) {
-              attach(fd);
-              serve(fd);
-              attach(-1);
-          }) {}
-    ~FullSpeedBody() { stop(); }
-    FullSpeedBody(const FullSpeedBody&) = delete;
-    FullSpeedBody& operator=(const FullSpeedBody&) = delete;
-
-    std::string url() const { return server_.url(); }
-    void stop() {
-        const std::lock_guard lock(mutex_);
-        stopped_.store(true);
-        // Also ends a wait for a request that never comes.
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RD);
-        }
-    }
-    bool waitUntilStreaming() const {
-        for (int waited = 0; sent_.load() < (std::uint64_t{16} << 20); ++waited) {
-            if (waited == 10000) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-private:
-    void attach(int fd) {
-        const std::lock_guard lock(mutex_);
-        fd_ = fd;
-    }
-
-    void serve(int fd) {
-        const int file = ::memfd_create("body", MFD_CLOEXEC);
-        const std::string piece(kPiece, 'x');
-        if (file < 0 || ::write(file, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size())) {
-            return;
-        }
-        testsupport::net::readRequestHead(fd);
-        testsupport::net::sendAll(fd, okResponse("warm"));
-        testsupport::net::readRequestHead(fd);
-        testsupport::net::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kBodyBytes) + "\r\n\r\n");
-        // Two senders, so that the socket stays full while one of them waits
-        // for a processor; every byte of the body is the same.
-        std::thread other([this, fd, file] { sendPieces(fd, file); });
-        sendPieces(fd, file);
-        other.join();
+// Answers "warm", then a body far larger than one read step, sent from a file
+// until all is out or `stop` is set: the senders copy no byte and the client
+// every byte, so the client finds the socket full.
+void sendFullSpeedBody(int fd, const std::atomic<bool>& stop, std::promise<void>& streaming) {
+    constexpr std::size_t kPiece = std::size_t{8} << 20;
+    const timeval patience{10, 0};  // for a request that never comes
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof(patience));
+    const int file = ::memfd_create("body", MFD_CLOEXEC);
+    const std::string piece(kPiece, 'x');
+    if (::write(file, piece.data(), kPiece) != static_cast<ssize_t>(kPiece)) {
         ::close(file);
+        return;
     }
-
-    // From a file, without a copy on the sender's side: the client, which
-    // copies every byte, falls behind and finds the socket full.
-    void sendPieces(int fd, int file) {
-        while (!stopped_.load()) {
-            const std::uint64_t start = claimed_.fetch_add(kPiece);
-            if (start >= kBodyBytes) {
-                return;
-            }
-            std::size_t left = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, kBodyBytes - start));
+    testsupport::net::readRequestHead(fd);
+    testsupport::net::sendAll(fd, okResponse("warm"));
+    testsupport::net::readRequestHead(fd);
+    testsupport::net::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kLargeBody) + "\r\n\r\n");
+    streaming.set_value();
+    // Two senders, so that the socket stays full while one of them waits for
+    // a processor; every byte of the body is the same.
+    std::atomic<std::uint64_t> claimed{0};
+    const auto sendPieces = [&] {
+        while (!stop.load() && claimed.fetch_add(kPiece) < kLargeBody) {
             off_t offset = 0;
-            while (left > 0) {
-                const ssize_t n = ::sendfile(fd, file, &offset, left);
-                if (n <= 0) {
-                    return;
-                }
-                left -= static_cast<std::size_t>(n);
-                sent_.fetch_add(static_cast<std::uint64_t>(n));
+            while (offset < static_cast<off_t>(kPiece) && ::sendfile(fd, file, &offset, kPiece - offset) > 0) {
             }
         }
-    }
-
-    static constexpr std::size_t kPiece = std::size_t{8} << 20;
-    std::atomic<std::uint64_t> claimed_{0};
-    std::atomic<std::uint64_t> sent_{0};
-    std::atomic<bool> stopped_{false};
-    std::mutex mutex_;
-    int fd_ = -1;
-    testsupport::net::OneConnectionServer server_;  // last: its thread uses the members above
-};
+    };
+    std::thread other(sendPieces);
+    sendPieces();
+    other.join();
+    ::close(file);
+}
 
 // What else the client is busy with while a request waits for a server that never answers.
 enum class Beside { Nothing, BodyReadByTheReactor, BodyReadByItsCaller };
@@ -153,17 +100,19 @@ INSTANTIATE_TEST_SUITE_P(Cases, ClientDeadline,
 
 TEST_P(ClientDeadline, ServerThatNeverAnswersTimesOutWith408) {
     const Beside beside = testCase().beside;
+    std::atomic<bool> stop{false};
+    std::promise<void> streaming;
     std::future<HttpResponse> large;
-    std::optional<FullSpeedBody> body;  // stopped before the answer to it is awaited
+    std::optional<testsupport::net::OneConnectionServer> sender;
     if (beside != Beside::Nothing) {
-        body.emplace();
-        ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, body->url())).getBody(), "warm");
-        const auto request = makeRequest(HttpMethod::GET, body->url(), 60000);
+        sender.emplace([&](int fd) { sendFullSpeedBody(fd, stop, streaming); });
+        ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, sender->url())).getBody(), "warm");
+        const auto request = makeRequest(HttpMethod::GET, sender->url(), 60000);
         // A synchronous request on the pooled connection reads its answer on its own thread.
         large = beside == Beside::BodyReadByTheReactor
                     ? client->executeAsync(request)
                     : std::async(std::launch::async, [this, request] { return client->execute(request); });
-        ASSERT_TRUE(body->waitUntilStreaming());
+        ASSERT_EQ(streaming.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     }
     LoopbackServer silent;
     silent.enqueue(Reply{"", {}, true});
@@ -176,7 +125,7 @@ TEST_P(ClientDeadline, ServerThatNeverAnswersTimesOutWith408) {
         // Had the reactor (or its deadline scan) waited for the large body,
         // the timeout would have come only once the body was whole.
         EXPECT_EQ(large.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-        body->stop();
+        stop.store(true);
         large.wait();
     }
 }
