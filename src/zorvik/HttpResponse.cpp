@@ -54,6 +54,13 @@ const std::string& HttpResponse::getBody() const {
     return decodedBody_;
 }
 
+std::string HttpResponse::takeBody() {
+    static_cast<void>(getBody());
+    std::string taken = std::move(decodedBodyValid_ ? decodedBody_ : body);
+    setBody({});
+    return taken;
+}
+
 void HttpResponse::setBody(const std::string& text) {
     body = text;
     decodedBody_ = text;

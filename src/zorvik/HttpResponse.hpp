@@ -38,6 +38,9 @@ public:
     std::uint64_t getContentLength() const;
     std::string getContentType() const;
     const std::string& getBody() const;
+    // getBody's text, moved out: the response is left with an empty body. For
+    // a caller that keeps the body alone and need not copy it.
+    std::string takeBody();
     CompressionType getCompressionType() const { return compressionType_; }
 
     // Decoding that would yield more than maxBytes leaves the body as received.

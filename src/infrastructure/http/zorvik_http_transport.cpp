@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "zorvik/LoggerAdapter.hpp"
 #include "zorvik/Zorvik.hpp"
@@ -108,8 +109,9 @@ application::port::HttpResponse ZorvikHttpTransport::Implementation::send(
     if (!request.body.empty()) {
         builder.body(request.body);
     }
-    const zorvik::HttpResponse response = builder.fly();
-    return application::port::HttpResponse{response.statusCode, response.headers, response.getBody()};
+    zorvik::HttpResponse response = builder.fly();
+    std::string body = response.takeBody();
+    return application::port::HttpResponse{response.statusCode, std::move(response.headers), std::move(body)};
 }
 
 ZorvikHttpTransport::ZorvikHttpTransport(const quil::config::ClientConfig& config)
