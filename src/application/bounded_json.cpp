@@ -1,5 +1,8 @@
 #include "application/bounded_json.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +37,11 @@ public:
     bool start_array(std::size_t /*size*/) { return open(Json::value_t::array); }
     bool end_array() { return close(); }
 
+    // Fails the parse for `problem`, as parse_error would.
+    bool refuse(std::string_view problem) {
+        return parse_error(0, {}, Json::parse_error::create(101, 0, std::string(problem), nullptr));
+    }
+
     template <typename Exception>
     bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const Exception& error) {
         if (allowExceptions_) {
@@ -43,10 +51,6 @@ public:
     }
 
 private:
-    bool overLimit(std::string_view problem) {
-        return parse_error(0, {}, Json::parse_error::create(101, 0, std::string(problem), nullptr));
-    }
-
     template <typename Value>
     Json* place(Value&& value) {
         if (open_.empty()) {
@@ -62,7 +66,7 @@ private:
 
     bool countValue() {
         return ++values_ <= kMaxJsonValues ||
-               overLimit("JSON with more than " + std::to_string(kMaxJsonValues) + " values");
+               refuse("JSON with more than " + std::to_string(kMaxJsonValues) + " values");
     }
 
     template <typename Value>
@@ -76,7 +80,7 @@ private:
 
     bool open(Json::value_t type) {
         if (open_.size() == kMaxJsonDepth) {
-            return overLimit("JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+            return refuse("JSON nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
         }
         if (!countValue()) {
             return false;
@@ -97,9 +101,70 @@ private:
     std::size_t values_ = 0;
 };
 
+constexpr auto kTokenSeparators = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view(" \t\n\r{}[],:")) {
+        table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+}();
+
+bool separatesTokens(char c) { return kTokenSeparators[static_cast<unsigned char>(c)]; }
+
+// One past the closing quote of the string opening at `open`, looking no
+// further than `limit` bytes past it (text.size() when it is not closed).
+std::size_t stringEnd(std::string_view text, std::size_t open, std::size_t limit) {
+    const std::size_t stop = std::min(text.size(), open + limit + 2);
+    std::size_t from = open + 1;
+    while (from < stop) {
+        const void* found = std::memchr(text.data() + from, '"', stop - from);
+        if (found == nullptr) {
+            return stop;
+        }
+        const auto quote = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        std::size_t backslashes = 0;
+        while (quote - backslashes > open + 1 && text[quote - backslashes - 1] == '\\') {
+            ++backslashes;
+        }
+        if (backslashes % 2 == 0) {
+            return quote + 1;
+        }
+        from = quote + 1;
+    }
+    return stop;
+}
+
+// Whether a string, number or literal of `text` is longer than `limit`
+// bytes. One quick pass, stopping at the first such token, so that the
+// parse never starts on it.
+bool hasTokenLongerThan(std::string_view text, std::size_t limit) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t start = at;
+        if (text[at] == '"') {
+            at = stringEnd(text, at, limit);
+        } else if (separatesTokens(text[at])) {
+            ++at;
+            continue;
+        } else {
+            while (at < text.size() && text[at] != '"' && !separatesTokens(text[at])) {
+                ++at;
+            }
+        }
+        if (at - start > limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Json parse(std::string_view text, bool allowExceptions) {
     Json root;
     BoundedDocumentBuilder builder(root, allowExceptions);
+    if (hasTokenLongerThan(text, kMaxJsonTokenBytes)) {
+        builder.refuse("JSON token longer than " + std::to_string(kMaxJsonTokenBytes) + " bytes");
+        return Json(Json::value_t::discarded);
+    }
     if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
         return Json(Json::value_t::discarded);
     }

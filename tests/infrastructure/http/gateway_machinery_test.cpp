@@ -151,8 +151,8 @@ TEST(ParseJson, InvalidBodyNamesTheParserError) {
     }
 }
 
-// Up to the limits a body parses; a level or a value more makes it invalid
-// JSON, and an error body that says nothing readable.
+// Up to the limits a body parses; a level, a value or a token byte more makes
+// it invalid JSON, and an error body that says nothing readable.
 TEST(ParseJson, NestingAndValueCountAreBounded) {
     const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     const auto values = [](std::size_t count) {  // an array of count - 1 zeros
@@ -163,11 +163,27 @@ TEST(ParseJson, NestingAndValueCountAreBounded) {
         return text + "]";
     };
     EXPECT_EQ(parseJson(responseWith(nested(512))).size(), 1U);
-    EXPECT_EQ(parseJson(responseWith(values(3'000'000))).size(), 2'999'999U);
+    EXPECT_EQ(parseJson(responseWith(values(2'500'000))).size(), 2'499'999U);
+    // Tokens are told apart by their unescaped quotes alone.
+    std::string escapedBackslashes = "[";
+    std::size_t strings = 1;
+    for (; escapedBackslashes.size() <= (16U << 20); ++strings) {
+        escapedBackslashes += '"' + std::string(1000, 'a') + R"(\\",)";
+    }
+    escapedBackslashes += '"' + std::string((16U << 20) - 2, 'a') + "\"]";
+    EXPECT_EQ(parseJson(responseWith(escapedBackslashes)).size(), strings);
+    std::string escapedQuotes = "[\"";
+    while (escapedQuotes.size() <= (16U << 20)) {
+        escapedQuotes += R"(a\")";
+    }
+    escapedQuotes += "\"]";
     const std::string invalid = "Quarlino returned invalid JSON: [json.exception.parse_error.101] parse error: ";
     for (const auto& [body, problem] : std::vector<std::pair<std::string, std::string>>{
              {nested(513), "JSON nested deeper than 512 levels"},
-             {values(3'000'001), "JSON with more than 3000000 values"}}) {
+             {values(2'500'001), "JSON with more than 2500000 values"},
+             {"[\"" + std::string(16 << 20, 'a') + "\"]", "JSON token longer than 16777216 bytes"},
+             {std::string(16 << 20, '7') + "1", "JSON token longer than 16777216 bytes"},
+             {escapedQuotes, "JSON token longer than 16777216 bytes"}}) {
         try {
             parseJson(responseWith(body));
             ADD_FAILURE() << "parsed past the limit: " << problem;
