@@ -4,10 +4,12 @@
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
 #include "zorvik/CompressionHandler.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <poll.h>
 #include <string>
 
 namespace zorvik::testing {
@@ -105,6 +107,7 @@ struct NotReusedCase {
     const char* name;
     std::string firstReply;
     std::function<void(LoopbackServer&)> afterFirst;
+    std::size_t secondBodyBytes = 0;  // the second request a POST of this many bytes
 };
 
 void PrintTo(const NotReusedCase& c, std::ostream* out) { *out << c.name; }
@@ -112,6 +115,20 @@ void PrintTo(const NotReusedCase& c, std::ostream* out) { *out << c.name; }
 using ClientNotReused = ExchangeOn<std::tuple<IoBackend, NotReusedCase>>;
 
 const std::string kStale = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale";
+
+// The server closes the idle connection after the pool has taken it, while
+// the next request's text is built; the hook waits until the client's socket
+// has heard of it, and fires once.
+LoopbackServer* closingServer = nullptr;
+void closeOnceTextIsBuilt(LoopbackServer& server) {
+    closingServer = &server;
+    detail::ReactorCore::afterReusedRequestBuilt = [](int fd) {
+        detail::ReactorCore::afterReusedRequestBuilt = nullptr;
+        closingServer->closeIdleConnections();
+        pollfd closed{fd, POLLIN, 0};
+        ::poll(&closed, 1, 10000);
+    };
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClientNotReused,
@@ -123,7 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
                           [](LoopbackServer& server) { server.closeIdleConnections(); }},
             NotReusedCase{"UnsolicitedBytesAfterAResponse", okResponse("first") + kStale, {}},
             NotReusedCase{"BytesArrivingOnAnIdleConnection", okResponse("first"),
-                          [](LoopbackServer& server) { server.writeToIdleConnections(kStale); }})),
+                          [](LoopbackServer& server) { server.writeToIdleConnections(kStale); }},
+            NotReusedCase{"IdleConnectionClosedWhileALargeRequestIsBuilt", okResponse("first"), closeOnceTextIsBuilt,
+                          4 << 20})),
     BackendCaseName());
 
 TEST_P(ClientNotReused, SecondResponseComesOverANewConnection) {
@@ -133,7 +152,10 @@ TEST_P(ClientNotReused, SecondResponseComesOverANewConnection) {
     if (testCase().afterFirst) {
         testCase().afterFirst(server);
     }
-    const auto second = get("/");
+    auto request = makeRequest(HttpMethod::POST, server.url("/"));
+    request.setBody(std::string(testCase().secondBodyBytes, 'b'));
+    const auto second = testCase().secondBodyBytes == 0 ? get("/") : client->execute(request);
+    EXPECT_EQ(detail::ReactorCore::afterReusedRequestBuilt.exchange(nullptr), nullptr);
     EXPECT_EQ(second.statusCode, 200) << second.statusMessage;
     EXPECT_EQ(second.getBody(), "second");
     EXPECT_EQ(server.acceptCount(), 2u);

@@ -65,15 +65,31 @@ bool ReactorCore::tryReserveReusableConnection(const ConnectionPtr& connection, 
         !connection->used || !connection->keepAlive || connection->closeAfterResponse) {
         return false;
     }
-    // Bytes an idle connection holds are unsolicited (and would be taken for
-    // the next response); end of stream or an error means the peer is gone.
-    if (HttpClientBase::isIdleConnectionExpired(connection->lastActivity, limits_.idleConnectionTtl) ||
-        !connection->nothingToReadLocked()) {
+    if (!stillReusableLocked(*connection)) {
         dead = true;
         return false;
     }
     connection->phase = ConnectionPhase::Active;
     return true;
+}
+
+bool ReactorCore::stillReusableLocked(const ConnectionState& connection) const {
+    // Bytes an idle connection holds are unsolicited (and would be taken for
+    // the next response); end of stream or an error means the peer is gone.
+    return !HttpClientBase::isIdleConnectionExpired(connection.lastActivity, limits_.idleConnectionTtl) &&
+           connection.nothingToReadLocked();
+}
+
+bool ReactorCore::keepReservedConnection(const ConnectionPtr& connection) {
+    {
+        const std::lock_guard lock(connection->mutex);
+        if (!connection->closedLocked() && connection->phase == ConnectionPhase::Active &&
+            connection->pendingRequests.empty() && stillReusableLocked(*connection)) {
+            return true;
+        }
+    }
+    closeConnection(connection);
+    return false;
 }
 
 bool ReactorCore::evictOldestIdleConnection() {

@@ -91,16 +91,27 @@ void ReactorCore::performHttpRequest(const HttpRequest& request,
         fail(completion, *reason);
         return;
     }
-    if (!startOnIdleConnection(request, completion, false).connection) {
-        startOnResolver(request, completion);
+    const auto started = startOnIdleConnection(request, completion, false);
+    if (!started.connection) {
+        startOnResolver(request, started.context, completion);
     }
 }
 
-void ReactorCore::startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion) {
-    const bool accepted = submitResolverTask([this, request, completion]() mutable {
-        runResolverTask(std::move(request), completion);
-    });
-    if (!accepted) {
+void ReactorCore::startOnResolver(const HttpRequest& request, std::shared_ptr<RequestContext> built,
+                                  const std::shared_ptr<RequestCompletion>& completion) {
+    // A text already built travels alone: the request is neither copied nor
+    // built again.
+    std::function<void()> task;
+    if (built) {
+        task = [this, built = std::move(built), completion] { runResolverTask(completion, [&] { return built; }); };
+    } else {
+        task = [this, request, completion]() mutable {
+            runResolverTask(completion, [&] {
+                return createRequestContext(std::move(request), completion, 0, Clock::time_point::min());
+            });
+        };
+    }
+    if (!submitResolverTask(std::move(task))) {
         fail(completion, kResolverRefused);
     }
 }
@@ -123,6 +134,22 @@ ReactorCore::Started ReactorCore::startOnIdleConnection(const HttpRequest& reque
     } catch (const std::exception&) {
         returnIdleConnection(started.connection);
         return {};
+    }
+    if (const auto hook = afterReusedRequestBuilt.load()) {
+        std::unique_lock lock(started.connection->mutex);
+        const int fd = started.connection->fd;
+        lock.unlock();
+        hook(fd);
+    }
+    // Building a large text takes long enough for the server to close the
+    // connection meanwhile (its keep-alive time-out): it is tested again
+    // right before the first byte is written. On a miss now the text goes
+    // to the resolver's road as it is.
+    if (!keepReservedConnection(started.connection)) {
+        started.connection = takeIdleConnection(request);
+        if (!started.connection) {
+            return started;
+        }
     }
     enqueueRequest(started.connection, started.context, callerWaits);
     return started;
@@ -153,18 +180,19 @@ HttpResponse ReactorCore::execute(const HttpRequest& request) {
     if (started.connection) {
         driveUntilAnswered(started.connection, started.context, *answer);
     } else {
-        startOnResolver(request, completion);
+        startOnResolver(request, started.context, completion);
     }
     return answer->take();
 }
 
-void ReactorCore::runResolverTask(HttpRequest request, const std::shared_ptr<RequestCompletion>& completion) {
+void ReactorCore::runResolverTask(const std::shared_ptr<RequestCompletion>& completion,
+                                  const std::function<std::shared_ptr<RequestContext>()>& makeContext) {
     try {
         if (const auto reason = closedReason()) {
             fail(completion, *reason);
             return;
         }
-        const auto context = createRequestContext(std::move(request), completion, 0, Clock::time_point::min());
+        const auto context = makeContext();
         const auto connection = acquireConnection(context->request);
         if (!connection) {
             fail(completion, kNoConnection);

@@ -49,6 +49,10 @@ public:
     // The limit on open connections alone, under the same rule.
     void setMaxConnections(std::size_t limit) { limits_.maxConnections = limit; }
 
+    // Test seam: called with the socket of a reused connection once a
+    // request's text is built, before the connection is tested again.
+    static inline std::atomic<void (*)(int fd)> afterReusedRequestBuilt{nullptr};
+
     // Starts a request; the callback runs exactly once.
     void submit(const HttpRequest& request, Callback callback);
     std::future<HttpResponse> submitForFuture(const HttpRequest& request);
@@ -98,9 +102,13 @@ private:
                                   bool callerWaits);
     // Gives back an idle connection reserved for a request that did not take it.
     void returnIdleConnection(const ConnectionPtr& connection);
-    void startOnResolver(const HttpRequest& request, const std::shared_ptr<RequestCompletion>& completion);
+    // Opens or reuses a connection on a resolver worker, and builds the
+    // request's context there unless `built` already holds it.
+    void startOnResolver(const HttpRequest& request, std::shared_ptr<RequestContext> built,
+                         const std::shared_ptr<RequestCompletion>& completion);
     bool submitResolverTask(std::function<void()> task);
-    void runResolverTask(HttpRequest request, const std::shared_ptr<RequestCompletion>& completion);
+    void runResolverTask(const std::shared_ptr<RequestCompletion>& completion,
+                         const std::function<std::shared_ptr<RequestContext>()>& makeContext);
     // Builds the request's text once; the request is moved in.
     std::shared_ptr<RequestContext> createRequestContext(HttpRequest request,
                                                          std::shared_ptr<RequestCompletion> completion,
@@ -122,6 +130,12 @@ private:
     ConnectionPtr takeIdleConnection(const HttpRequest& request);
     ConnectionPtr findReusableConnection(const ConnectionKey& key);
     bool tryReserveReusableConnection(const ConnectionPtr& connection, bool& dead);
+    // Whether a connection that waited idle may carry a request: within its
+    // idle lifetime, the peer still there and nothing unsolicited to read.
+    bool stillReusableLocked(const ConnectionState& connection) const;
+    // Tests a connection reserved by tryReserveReusableConnection again; a
+    // closed or dead one is closed and false returned.
+    bool keepReservedConnection(const ConnectionPtr& connection);
     bool evictOldestIdleConnection();
     ConnectionPtr createConnection(const HttpRequest& request) const;
 
