@@ -54,17 +54,51 @@ bool loadCertificateFile(X509_STORE* store, const std::string& path) {
     return count > 0;
 }
 
+struct StoreContextFree {
+    void operator()(X509_STORE_CTX* context) const { X509_STORE_CTX_free(context); }
+};
+using StoreContextPtr = std::unique_ptr<X509_STORE_CTX, StoreContextFree>;
+
+// A context over `store` that decides like `context`: same time, purpose and
+// flags.
+StoreContextPtr contextLike(X509_STORE_CTX* context, X509_STORE* store, X509* certificate,
+                            STACK_OF(X509) * untrusted) {
+    StoreContextPtr made(X509_STORE_CTX_new());
+    if (!made || X509_STORE_CTX_init(made.get(), store, certificate, untrusted) != 1 ||
+        X509_VERIFY_PARAM_set1(X509_STORE_CTX_get0_param(made.get()), X509_STORE_CTX_get0_param(context)) != 1) {
+        return nullptr;
+    }
+    return made;
+}
+
 // The files of the trust, in their order: the default certificate file, then
 // the bundles up to the first that loads. Each is parsed only when a chain
 // needs an issuer that nothing parsed so far gives, and at most once per
-// context.
+// context. The hashed directory and the store are looked up through a store
+// of their own, so that what they give never mixes with the certificates of
+// the files: loaded up front, a file's certificate hides every certificate of
+// its name in the directory.
 class DeferredFiles {
 public:
     // The progress once every file that belongs to the trust has been parsed.
     static constexpr std::size_t kComplete = std::numeric_limits<std::size_t>::max();
 
-    DeferredFiles(std::string defaultFile, std::span<const char* const> bundles)
-        : defaultFile_(std::move(defaultFile)), bundles_(bundles.begin(), bundles.end()) {}
+    DeferredFiles(std::string defaultFile, std::span<const char* const> bundles, X509_STORE* lookups)
+        : defaultFile_(std::move(defaultFile)), bundles_(bundles.begin(), bundles.end()), lookups_(lookups) {}
+    ~DeferredFiles() { X509_STORE_free(lookups_); }
+    DeferredFiles(const DeferredFiles&) = delete;
+    DeferredFiles& operator=(const DeferredFiles&) = delete;
+
+    // The issuer the directory and the store give, as a store whose files
+    // hold no certificate of that name would choose it.
+    int lookUpIssuer(X509** issuer, X509_STORE_CTX* context, X509* certificate) const {
+        const StoreContextPtr lookup = contextLike(context, lookups_, nullptr, nullptr);
+        return lookup ? X509_STORE_CTX_get1_issuer(issuer, lookup.get(), certificate) : -1;
+    }
+    STACK_OF(X509) * lookUpCertificates(X509_STORE_CTX* context, const X509_NAME* name) const {
+        const StoreContextPtr lookup = contextLike(context, lookups_, nullptr, nullptr);
+        return lookup ? X509_STORE_CTX_get1_certs(lookup.get(), name) : nullptr;
+    }
 
     // How many files have been taken so far, or kComplete.
     std::size_t progress() const { return progress_.load(std::memory_order_acquire); }
@@ -108,6 +142,7 @@ private:
 
     std::string defaultFile_;
     std::vector<std::string> bundles_;
+    X509_STORE* lookups_;
     std::mutex mutex_;
     std::atomic<std::size_t> progress_{0};
     std::optional<FileIdentity> defaultIdentity_;
@@ -132,15 +167,37 @@ bool isCurrent(X509_STORE_CTX* context, X509* certificate) {
                               X509_get0_notAfter(certificate)) == 0;
 }
 
-// The store's own issuer search (cached certificates, then the directory and
-// store lookups); while that yields no current issuer, the next file is
-// parsed and the search runs again, until the files are used up.
+// The certificates already in the store (added to the context, or parsed
+// from the files so far) come first, then the directory and the store
+// lookups; while neither gives a current issuer, the next file is parsed and
+// the search runs again, until the files are used up. Then the store's
+// answer stands where it has the name, as it would loaded up front.
 int getIssuer(X509** issuer, X509_STORE_CTX* context, X509* certificate) {
     DeferredFiles* files = deferredFiles(context);
+    X509* looked = nullptr;
+    int lookedFound = 0;
+    bool lookedUp = false;
     while (true) {
-        const std::size_t progress = files != nullptr ? files->progress() : DeferredFiles::kComplete;
-        const int found = X509_STORE_CTX_get1_issuer(issuer, context, certificate);
-        if (progress == DeferredFiles::kComplete || (found == 1 && isCurrent(context, *issuer))) {
+        const std::size_t progress = files->progress();
+        int found = X509_STORE_CTX_get1_issuer(issuer, context, certificate);
+        if (found == 1 && isCurrent(context, *issuer)) {
+            X509_free(looked);
+            return found;
+        }
+        if (!lookedUp) {
+            lookedUp = true;
+            lookedFound = files->lookUpIssuer(&looked, context, certificate);
+        }
+        const bool lookedCurrent = lookedFound == 1 && isCurrent(context, looked);
+        if (lookedCurrent || (progress == DeferredFiles::kComplete && found != 1)) {
+            if (found == 1) {
+                X509_free(*issuer);
+            }
+            *issuer = looked;
+            return lookedFound;
+        }
+        if (progress == DeferredFiles::kComplete) {
+            X509_free(looked);
             return found;
         }
         if (found == 1) {
@@ -152,12 +209,47 @@ int getIssuer(X509** issuer, X509_STORE_CTX* context, X509* certificate) {
 }
 
 // Asked for every trusted certificate of a name (partial chains, DANE): only
-// the whole store answers that.
+// the whole store answers that, the files before the directory.
 STACK_OF(X509) * lookupCertificates(X509_STORE_CTX* context, const X509_NAME* name) {
-    if (DeferredFiles* files = deferredFiles(context)) {
-        files->loadAll(X509_STORE_CTX_get0_store(context));
+    DeferredFiles* files = deferredFiles(context);
+    files->loadAll(X509_STORE_CTX_get0_store(context));
+    STACK_OF(X509)* certificates = X509_STORE_CTX_get1_certs(context, name);
+    return certificates != nullptr ? certificates : files->lookUpCertificates(context, name);
+}
+
+// Verifies again in a new context over the same certificates and settings;
+// its outcome, chain and error become those of `context`.
+int verifyAgain(X509_STORE_CTX* context) {
+    const StoreContextPtr again = contextLike(context, X509_STORE_CTX_get0_store(context),
+                                              X509_STORE_CTX_get0_cert(context), X509_STORE_CTX_get0_untrusted(context));
+    if (!again) {
+        return -1;
     }
-    return X509_STORE_CTX_get1_certs(context, name);
+    const int sslIndex = SSL_get_ex_data_X509_STORE_CTX_idx();
+    X509_STORE_CTX_set_ex_data(again.get(), sslIndex, X509_STORE_CTX_get_ex_data(context, sslIndex));
+    X509_STORE_CTX_set_verify_cb(again.get(), X509_STORE_CTX_get_verify_cb(context));
+    const int verified = X509_verify_cert(again.get());
+    X509_STORE_CTX_set0_verified_chain(context, X509_STORE_CTX_get1_chain(again.get()));
+    X509_STORE_CTX_set_error(context, X509_STORE_CTX_get_error(again.get()));
+    X509_STORE_CTX_set_error_depth(context, X509_STORE_CTX_get_error_depth(again.get()));
+    X509_STORE_CTX_set_current_cert(context, X509_STORE_CTX_get_current_cert(again.get()));
+    return verified;
+}
+
+// A chain that found an issuer in the directory may have been led astray by
+// it where the files, loaded up front, hide that name (a copy certified by
+// someone nobody trusts, say). So a chain refused while files were still
+// unparsed is verified once more with all of them, which now decide as up
+// front.
+int verifyChain(X509_STORE_CTX* context, void*) {
+    DeferredFiles* files = deferredFiles(context);
+    const bool complete = files == nullptr || files->progress() == DeferredFiles::kComplete;
+    const int verified = X509_verify_cert(context);
+    if (verified > 0 || complete) {
+        return verified;
+    }
+    files->loadAll(X509_STORE_CTX_get0_store(context));
+    return verifyAgain(context);
 }
 
 std::string defaultCertificateFile() {
@@ -169,16 +261,21 @@ std::string defaultCertificateFile() {
 
 bool installSystemTrust(SSL_CTX* context, std::span<const char* const> bundleFiles) {
     X509_STORE* store = SSL_CTX_get_cert_store(context);
-    auto files = std::make_unique<DeferredFiles>(defaultCertificateFile(), bundleFiles);
-    if (X509_STORE_set_ex_data(store, deferredFilesIndex(), files.get()) == 1) {
+    X509_STORE* lookups = X509_STORE_new();
+    auto files = std::make_unique<DeferredFiles>(defaultCertificateFile(), bundleFiles, lookups);
+    if (lookups != nullptr && X509_STORE_set_ex_data(store, deferredFilesIndex(), files.get()) == 1) {
         files.release();
         X509_STORE_set_get_issuer(store, getIssuer);
         X509_STORE_set_lookup_certs(store, lookupCertificates);
+        SSL_CTX_set_cert_verify_callback(context, verifyChain, nullptr);
     } else {
+        // Up front, into the context's own store: the files first, then the
+        // directory only for names they do not hold.
         files->loadAll(store);
+        lookups = store;
     }
-    X509_LOOKUP* directory = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir());
-    X509_LOOKUP* uriStore = X509_STORE_add_lookup(store, X509_LOOKUP_store());
+    X509_LOOKUP* directory = X509_STORE_add_lookup(lookups, X509_LOOKUP_hash_dir());
+    X509_LOOKUP* uriStore = X509_STORE_add_lookup(lookups, X509_LOOKUP_store());
     if (directory != nullptr) {
         X509_LOOKUP_add_dir(directory, nullptr, X509_FILETYPE_DEFAULT);
     }

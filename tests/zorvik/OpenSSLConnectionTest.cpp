@@ -236,6 +236,10 @@ struct FileTrustCase {
     std::vector<const char*> bundles;
     bool completes;
     bool watchedOpened;
+    // The hashed directory, and whether the server presents the leaf of the
+    // chain through an intermediate instead of the test CA's.
+    const char* directory = "missing";
+    bool chained = false;
 };
 
 void PrintTo(const FileTrustCase& testCase, std::ostream* out) {
@@ -253,6 +257,16 @@ std::string trustFile(const std::string& name) {
     if (name == "leaf") {
         return certificates().localhost().certificate;
     }
+    const auto& chain = certificates().chain();
+    for (const auto& [known, path] : {std::pair<std::string, std::string>{"intermediate", chain.intermediate},
+                                      {"root", chain.root},
+                                      {"intermediate-and-root", chain.both},
+                                      {"cross-signed-root", chain.crossRootDirectory},
+                                      {"cross-signed-intermediate", chain.crossIntermediateDirectory}}) {
+        if (name == known) {
+            return path;
+        }
+    }
     return certificates().directory() + "/" + name + ".pem";
 }
 
@@ -260,7 +274,7 @@ class OpenSSLConnectionFileTrust : public ::testing::TestWithParam<FileTrustCase
 
 TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     const auto& testCase = GetParam();
-    const zorvik::testing::ScopedTrustStore trust(trustFile(testCase.certificateFile), trustFile("missing"));
+    const zorvik::testing::ScopedTrustStore trust(trustFile(testCase.certificateFile), trustFile(testCase.directory));
     std::filesystem::copy_file(certificates().caFile(), trustFile("watched"),
                                std::filesystem::copy_options::overwrite_existing);
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -274,7 +288,7 @@ TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
     ASSERT_TRUE(detail::installSystemTrust(context.get(), paths));
-    TlsLoopbackServer server;
+    TlsLoopbackServer server(serving(testCase.chained ? certificates().chain().leaf : certificates().localhost()));
     OpenSSLConnection connection(context.get());
 
     const auto outcome = handshake(connection, server, "localhost");
@@ -290,7 +304,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FileTrustCase{"IssuerInTheCertificateFile", "ca", {"watched"}, true, false},
                       FileTrustCase{"IssuerOnlyInABundle", "missing", {"missing", "watched"}, true, true},
                       FileTrustCase{"ExpiredIssuerInTheCertificateFile", "expired-ca", {"watched"}, true, true},
-                      FileTrustCase{"BundleAfterOneThatLoads", "missing", {"leaf", "watched"}, false, false}),
+                      FileTrustCase{"BundleAfterOneThatLoads", "missing", {"leaf", "watched"}, false, false},
+                      // Loaded up front, the files hide the directory's copy
+                      // of a name, certified by a root nobody trusts.
+                      FileTrustCase{"RootInABundleHidingACrossSignedCopy", "intermediate", {"root"}, true, false,
+                                    "cross-signed-root", true},
+                      FileTrustCase{"ChainInTheCertificateFileHidingACrossSignedCopy", "intermediate-and-root",
+                                    {"watched"}, true, true, "cross-signed-intermediate", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OpenSSLConnectionHandshake, RefusesAPeerLimitedToTls11) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -113,11 +114,21 @@ std::string makeTemporaryDirectory() {
     return std::string(buffer.data());
 }
 
+std::string writeHashed(const std::string& directory, X509* certificate) {
+    std::filesystem::create_directories(directory);
+    char name[16];
+    std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(certificate));
+    writeCertificate(directory + "/" + name, certificate);
+    return directory;
+}
+
 class Authority {
 public:
-    explicit Authority(const std::string& directory)
-        : key_(generateKey()), certificate_(selfSigned(1, {-kOneDay, 30 * kOneDay})) {
-        file_ = directory + "/ca.pem";
+    // A root, or with `issuer` an intermediate authority it certifies; the
+    // certificate is written to `file`.
+    Authority(const std::string& file, std::string name, const Authority* issuer = nullptr)
+        : key_(generateKey()), name_(std::move(name)), file_(file) {
+        certificate_ = (issuer != nullptr ? *issuer : *this).certify(name_, key_.get(), 1, {-kOneDay, 30 * kOneDay});
         writeCertificate(file_, certificate_.get());
     }
 
@@ -125,12 +136,13 @@ public:
     // another period, to a directory under its subject hash, as a hashed
     // certificate directory holds it. Returns the directory.
     std::string writeHashed(const std::string& directory, long serial, Validity validity) const {
-        std::filesystem::create_directories(directory);
-        const CertificatePtr copy = selfSigned(serial, validity);
-        char name[16];
-        std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(copy.get()));
-        writeCertificate(directory + "/" + name, copy.get());
-        return directory;
+        return net::writeHashed(directory, certify(name_, key_.get(), serial, validity).get());
+    }
+
+    // Writes a copy of this authority (same name and key) certified by
+    // `other` to a hashed directory. Returns the directory.
+    std::string writeCrossSigned(const std::string& directory, const Authority& other) const {
+        return net::writeHashed(directory, other.certify(name_, key_.get(), 6, {-kOneDay, 30 * kOneDay}).get());
     }
 
     const std::string& file() const { return file_; }
@@ -158,29 +170,55 @@ public:
     }
 
 private:
-    CertificatePtr selfSigned(long serial, Validity validity) const {
-        CertificatePtr certificate = startCertificate("Zorvik Test CA", key_.get(), serial, validity);
-        X509* self = certificate.get();
-        if (X509_set_issuer_name(self, X509_get_subject_name(self)) != 1) {
+    // A CA certificate for `name` and `key`, issued by this authority; its
+    // own certificate when `key` is its key and none exists yet.
+    CertificatePtr certify(const std::string& name, EVP_PKEY* key, long serial, Validity validity) const {
+        CertificatePtr certificate = startCertificate(name, key, serial, validity);
+        X509* made = certificate.get();
+        X509* issuer = certificate_ ? certificate_.get() : made;
+        if (X509_set_issuer_name(made, X509_get_subject_name(issuer)) != 1) {
             fail("CA issuer");
         }
-        addExtension(self, self, NID_basic_constraints, "critical,CA:TRUE");
-        addExtension(self, self, NID_key_usage, "critical,keyCertSign,cRLSign");
-        addExtension(self, self, NID_subject_key_identifier, "hash");
-        sign(self, key_.get());
+        addExtension(made, issuer, NID_basic_constraints, "critical,CA:TRUE");
+        addExtension(made, issuer, NID_key_usage, "critical,keyCertSign,cRLSign");
+        addExtension(made, issuer, NID_subject_key_identifier, "hash");
+        if (key != key_.get()) {
+            addExtension(made, issuer, NID_authority_key_identifier, "keyid:always");
+        }
+        sign(made, key_.get());
         return certificate;
     }
 
     KeyPtr key_;
+    std::string name_;
     CertificatePtr certificate_;
     std::string file_;
 };
+
+// A chain through an intermediate, and copies of its authorities certified
+// by roots nobody trusts.
+TestCertificates::Chain makeChain(const std::string& directory) {
+    const Authority root(directory + "/chain-root.pem", "Zorvik Chain Root");
+    const Authority intermediate(directory + "/chain-intermediate.pem", "Zorvik Chain Intermediate", &root);
+    const Authority stranger(directory + "/stranger.pem", "Zorvik Stranger");
+    TestCertificates::Chain chain;
+    chain.leaf = intermediate.issue(directory, "chain-leaf", "localhost", "DNS:localhost,IP:127.0.0.1", 2,
+                                    {-kOneDay, 30 * kOneDay});
+    chain.intermediate = intermediate.file();
+    chain.root = root.file();
+    chain.both = directory + "/chain-both.pem";
+    std::filesystem::copy_file(chain.intermediate, chain.both);
+    std::ofstream(chain.both, std::ios::app) << std::ifstream(chain.root).rdbuf();
+    chain.crossRootDirectory = root.writeCrossSigned(directory + "/cross-root", stranger);
+    chain.crossIntermediateDirectory = intermediate.writeCrossSigned(directory + "/cross-intermediate", stranger);
+    return chain;
+}
 
 }  // namespace
 
 TestCertificates::TestCertificates() : directory_(makeTemporaryDirectory()) {
     try {
-        const Authority authority(directory_);
+        const Authority authority(directory_ + "/ca.pem", "Zorvik Test CA");
         caFile_ = authority.file();
         const Validity current{-kOneDay, 30 * kOneDay};
         localhost_ = authority.issue(directory_, "localhost", "localhost",
@@ -191,6 +229,7 @@ TestCertificates::TestCertificates() : directory_(makeTemporaryDirectory()) {
                                    "DNS:localhost,IP:127.0.0.1", 4, {-3 * kOneDay, -kOneDay});
         caDirectory_ = authority.writeHashed(directory_ + "/hashed", 1, current);
         expiredCaDirectory_ = authority.writeHashed(directory_ + "/hashed-expired", 5, {-3 * kOneDay, -kOneDay});
+        chain_ = makeChain(directory_);
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);

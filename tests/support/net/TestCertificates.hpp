@@ -15,6 +15,17 @@ struct CertificateFiles {
 // the destructor removes. Keys are P-256 so that generation stays cheap.
 class TestCertificates {
 public:
+    // A leaf issued by an intermediate authority, and copies of the
+    // authorities (same name and key) certified by a root nobody trusts.
+    struct Chain {
+        CertificateFiles leaf;  // names "localhost" and 127.0.0.1
+        std::string intermediate;
+        std::string root;
+        std::string both;  // the intermediate, then the root
+        std::string crossRootDirectory;
+        std::string crossIntermediateDirectory;
+    };
+
     TestCertificates();
     ~TestCertificates();
 
@@ -37,6 +48,7 @@ public:
     const CertificateFiles& otherName() const { return otherName_; }
     // Names "localhost" and 127.0.0.1, but expired yesterday.
     const CertificateFiles& expired() const { return expired_; }
+    const Chain& chain() const { return chain_; }
 
 private:
     std::string directory_;
@@ -46,6 +58,7 @@ private:
     CertificateFiles localhost_;
     CertificateFiles otherName_;
     CertificateFiles expired_;
+    Chain chain_;
 };
 
 }  // namespace testsupport::net
