@@ -14,9 +14,9 @@ namespace zorvik::detail {
 // directory and the store lookup: parsing a system bundle costs tens of
 // milliseconds, looking up one hashed certificate well under one. A chain
 // refused while files were left unparsed is verified once more with all of
-// them, which then decide as if loaded up front: a file's certificate of a
-// name hides the directory's. So every chain that the trust loaded up front
-// accepts is accepted. Beyond that, a chain may be accepted through a
+// them, so that, as when loaded up front, a current certificate of a file
+// comes before the directory's. So every chain that the trust loaded up
+// front accepts is accepted. Beyond that, a chain may be accepted through a
 // current certificate of the directory or the store lookup whose name a
 // file also holds, where the trust loaded up front takes the file's copy (an
 // expired one, or one certified by an authority nobody trusts) and refuses.
