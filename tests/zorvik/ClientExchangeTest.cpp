@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
             NotReusedCase{"BytesArrivingOnAnIdleConnection", okResponse("first"),
                           [](LoopbackServer& server) { server.writeToIdleConnections(kStale); }},
             NotReusedCase{"IdleConnectionClosedWhileALargeRequestIsBuilt", okResponse("first"), closeOnceTextIsBuilt,
-                          4 << 20})),
+                          1 << 20})),
     BackendCaseName());
 
 TEST_P(ClientNotReused, SecondResponseComesOverANewConnection) {
