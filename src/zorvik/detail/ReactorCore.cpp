@@ -250,6 +250,15 @@ void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
+    if (round_.mayStep()) {
+        stepReady(connection);
+    } else {
+        // Its event is spent: a place in the queue stands for its arming.
+        round_.queue(connection);
+    }
+}
+
+void ReactorCore::stepReady(const ConnectionPtr& connection) {
     {
         const std::lock_guard lock(connection->mutex);
         connection->armed = false;
@@ -265,7 +274,7 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
         if (!connection->closedLocked()) {
             // Its next step is as good as an outstanding arming.
             connection->armed = true;
-            toResume_.push_back(connection);
+            round_.queue(connection);
             return;
         }
     }
@@ -273,11 +282,17 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
 }
 
 void ReactorCore::resumeConnections() {
-    resuming_.swap(toResume_);
-    for (const auto& connection : resuming_) {
-        processReady(connection);
+    round_.open();
+    // Those queued during this pass wait for the next round.
+    for (std::size_t left = round_.queuedCount(); left > 0 && round_.mayStep(); --left) {
+        stepReady(round_.takeQueued());
     }
-    resuming_.clear();
+}
+
+void ReactorCore::endRound() {
+    if (round_.close()) {
+        expireDeadlines();
+    }
 }
 
 bool ReactorCore::markClosed(const std::string& reason) {
