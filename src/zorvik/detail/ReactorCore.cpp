@@ -246,7 +246,11 @@ void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
         // Marked first: the event may arrive before the arming call returns.
         connection->armed = true;
     }
-    backend_.rearmConnection(connection);
+    std::string failure;
+    if (!backend_.rearmConnection(connection, failure) && !failure.empty()) {
+        // Unwatched, its requests would wait for their deadlines in silence.
+        handleError(connection, failure);
+    }
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
