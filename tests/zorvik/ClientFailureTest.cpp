@@ -19,8 +19,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <future>
-#include <optional>
 #include <thread>
 
 namespace zorvik::testing {
@@ -80,7 +80,7 @@ void sendFullSpeedBody(int fd, const std::atomic<bool>& stop, std::promise<void>
 }
 
 // What else the client is busy with while a request waits for a server that never answers.
-enum class Beside { Nothing, BodyReadByTheReactor, BodyReadByItsCaller };
+enum class Beside { Nothing, BodyReadByTheReactor, BodyReadByItsCaller, BodiesReadByTheReactor };
 
 struct DeadlineCase {
     const char* name;
@@ -95,24 +95,38 @@ INSTANTIATE_TEST_SUITE_P(Cases, ClientDeadline,
                                                               DeadlineCase{"BesideFullSpeedBody",
                                                                            Beside::BodyReadByTheReactor},
                                                               DeadlineCase{"BesideFullSpeedBodyOfACaller",
-                                                                           Beside::BodyReadByItsCaller})),
+                                                                           Beside::BodyReadByItsCaller},
+                                                              DeadlineCase{"BesideManyFullSpeedBodies",
+                                                                           Beside::BodiesReadByTheReactor})),
                          BackendCaseName());
 
 TEST_P(ClientDeadline, ServerThatNeverAnswersTimesOutWith408) {
     const Beside beside = testCase().beside;
+    const std::size_t bodies = beside == Beside::Nothing ? 0 : beside == Beside::BodiesReadByTheReactor ? 4 : 1;
+    if (bodies > 1) {
+        // A round without time: a deadline scan after every step, however
+        // many connections have bytes waiting. Small steps keep every body
+        // due a step without waiting for readiness, as at full speed.
+        coreOf(*client).setRoundBudget(std::chrono::nanoseconds(0));
+        coreOf(*client).setStepReadBudget(64 * 1024);
+    }
     std::atomic<bool> stop{false};
-    std::promise<void> streaming;
-    std::future<HttpResponse> large;
-    std::optional<testsupport::net::OneConnectionServer> sender;
-    if (beside != Beside::Nothing) {
-        sender.emplace([&](int fd) { sendFullSpeedBody(fd, stop, streaming); });
-        ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, sender->url())).getBody(), "warm");
-        const auto request = makeRequest(HttpMethod::GET, sender->url(), 60000);
+    std::deque<std::promise<void>> streaming(bodies);
+    std::deque<testsupport::net::OneConnectionServer> senders;
+    for (auto& started : streaming) {
+        senders.emplace_back([&stop, &started](int fd) { sendFullSpeedBody(fd, stop, started); });
+        ASSERT_EQ(client->execute(makeRequest(HttpMethod::GET, senders.back().url())).getBody(), "warm");
+    }
+    std::vector<std::future<HttpResponse>> large;
+    for (const auto& sender : senders) {
+        const auto request = makeRequest(HttpMethod::GET, sender.url(), 60000);
         // A synchronous request on the pooled connection reads its answer on its own thread.
-        large = beside == Beside::BodyReadByTheReactor
-                    ? client->executeAsync(request)
-                    : std::async(std::launch::async, [this, request] { return client->execute(request); });
-        ASSERT_EQ(streaming.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        large.push_back(beside == Beside::BodyReadByItsCaller
+                            ? std::async(std::launch::async, [this, request] { return client->execute(request); })
+                            : client->executeAsync(request));
+    }
+    for (auto& started : streaming) {
+        ASSERT_EQ(started.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     }
     LoopbackServer silent;
     silent.enqueue(Reply{"", {}, true});
@@ -121,12 +135,17 @@ TEST_P(ClientDeadline, ServerThatNeverAnswersTimesOutWith408) {
     EXPECT_EQ(response.statusMessage, "Request Timeout");
     EXPECT_EQ(response.getBody(), "Request timed out after 200 ms");
     EXPECT_TRUE(response.headers.empty());
-    if (large.valid()) {
+    for (const auto& body : large) {
         // Had the reactor (or its deadline scan) waited for the large body,
         // the timeout would have come only once the body was whole.
-        EXPECT_EQ(large.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-        stop.store(true);
-        large.wait();
+        EXPECT_EQ(body.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    }
+    if (bodies > 1) {
+        EXPECT_EQ(coreOf(*client).mostStepsBetweenScans(), 1u);
+    }
+    stop.store(true);
+    for (const auto& body : large) {
+        body.wait();
     }
 }
 

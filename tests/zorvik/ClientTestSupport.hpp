@@ -8,6 +8,7 @@
 #include "zorvik/LinuxUringClient.hpp"
 #include "zorvik/LoggerAdapter.hpp"
 #include "zorvik/ZorvikConfig.hpp"
+#include "zorvik/detail/ReactorCore.hpp"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,11 @@ inline std::shared_ptr<HttpClient> makeClient(IoBackend backend, const ZorvikCon
     }
     IoBackend chosen = IoBackend::Auto;
     return HttpClient::create(config, backend, chosen);
+}
+
+// The core of a reactor client, for the tests that narrow its budgets.
+inline detail::ReactorCore& coreOf(HttpClient& client) {
+    return dynamic_cast<detail::ReactorClient&>(client).core();
 }
 
 inline const auto kReactorBackends = ::testing::Values(IoBackend::Epoll, IoBackend::IoUring);

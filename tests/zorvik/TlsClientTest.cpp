@@ -222,6 +222,46 @@ TEST_P(TlsClient, RecordAfterTheResponseIsNeverTakenForTheNextOne) {
     EXPECT_EQ(server.http().acceptCount(), 2U);
 }
 
+// A step that stops on its read budget may leave the rest of the answer
+// inside TLS, where no poll of the socket sees it. With a budget of one byte
+// every step stops after one record, and the whole answer comes in one write
+// of 1,000-byte records, read by the reactor or by a caller driving its
+// pooled connection: it must still arrive whole.
+struct BudgetStopCase {
+    const char* name;
+    bool callerDrives;
+};
+
+void PrintTo(const BudgetStopCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+using TlsClientBudgetStop = TlsClientOn<std::tuple<IoBackend, BudgetStopCase>>;
+
+TEST_P(TlsClientBudgetStop, LeavesNoRecordUnread) {
+    TlsServerOptions options;
+    options.recordSize = 1000;
+    TlsLoopbackServer server(options);
+    const std::string body(12000, 'r');
+    server.http().enqueue(Reply{okResponse("warm")});
+    server.http().enqueue(Reply{okResponse(body)});
+    const auto client = clientWith(trustingContext());
+    zorvik::testing::coreOf(*client).setStepReadBudget(1);
+    ASSERT_EQ(get(*client, server.url()).getBody(), "warm");
+
+    const auto request = makeRequest(HttpMethod::GET, server.url());
+    const auto response = testCase().callerDrives ? client->execute(request) : client->executeAsync(request).get();
+
+    EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
+    EXPECT_TRUE(response.getBody() == body) << response.getBody().size() << " bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, TlsClientBudgetStop,
+                         ::testing::Combine(kReactorBackends,
+                                            ::testing::Values(BudgetStopCase{"ReadByTheReactor", false},
+                                                              BudgetStopCase{"ReadByItsCaller", true})),
+                         BackendCaseName());
+
 TEST_P(TlsClient, LargeRequestBodyIsSentWhole) {
     TlsLoopbackServer server;
     server.http().enqueue(Reply{okResponse("stored")});

@@ -23,6 +23,7 @@
 #include <future>
 #include <iostream>
 #include <optional>
+#include <thread>
 
 namespace zorvik::testing {
 namespace {
@@ -53,13 +54,12 @@ TEST(UringClient, FactoryBuildsItWhereTheKernelAllowsAndEpollWorksEitherWay) {
     EXPECT_EQ(get(*HttpClient::create(*quietConfig(), IoBackend::Epoll, chosen), server.url()).getBody(), "answered");
 }
 
-// Makes io_uring_setup fail as a kernel without io_uring, or a seccomp policy
-// that forbids it, would: for this thread and the threads it starts.
-void refuseRingSetup() {
+// Makes a system call fail with `error` for this thread and the threads it starts.
+void refuseSystemCall(unsigned number, unsigned error) {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_io_uring_setup, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, number, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | error),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
@@ -67,6 +67,11 @@ void refuseRingSetup() {
         std::cerr << "cannot install the seccomp filter\n";
         std::_Exit(2);
     }
+}
+
+// As a kernel without io_uring, or a seccomp policy that forbids it, would.
+void refuseRingSetup() {
+    refuseSystemCall(__NR_io_uring_setup, ENOSYS);
 }
 
 [[noreturn]] void askForUringThenEpoll(const std::string& url) {
@@ -172,6 +177,33 @@ TEST(UringClient, ConnectionsThatCloseFreeTheirPlaceAtTheDefaultLimitBeforeTheir
     EXPECT_EQ(server.acceptCount(), 2 * chains);
 }
 
+// A request queued on an idle pooled connection is armed by the thread that
+// queues it. Should the ring refuse that submission (as it may when the
+// kernel runs short of memory), the request fails at once, not at its
+// deadline; the client goes on working.
+TEST(UringClient, RefusedArmingFailsTheRequestAtOnce) {
+    auto client = uringClient();
+    if (!client) {
+        GTEST_SKIP() << "io_uring refused by this kernel: " << uringRefusal();
+    }
+    LoopbackServer server;
+    for (const char* body : {"warm", "unheard", "after"}) {
+        server.enqueue(Reply{okResponse(body)});
+    }
+    ASSERT_EQ(get(*client, server.url()).getBody(), "warm");
+
+    std::optional<HttpResponse> answer;
+    std::thread([&] {
+        refuseSystemCall(__NR_io_uring_enter, EAGAIN);
+        answer = client->executeAsync(makeRequest(HttpMethod::GET, server.url())).get();
+    }).join();
+
+    const HttpResponse& refused = *answer;
+    EXPECT_EQ(refused.statusCode, 0);
+    EXPECT_EQ(refused.statusMessage, "io_uring submit failed: Resource temporarily unavailable");
+    EXPECT_EQ(get(*client, server.url()).getBody(), "after");
+}
+
 TEST(UringClient, RingAndWakeUpDescriptorAreCloseOnExec) {
     const auto before = openDescriptors();
     const auto client = uringClient();
@@ -226,6 +258,11 @@ protected:
         return connection->fd >= 0;
     }
 
+    bool rearm() {
+        std::string failure;
+        return reactor->rearmConnection(connection, failure);
+    }
+
     void waitOnce() {
         std::string failure;
         ASSERT_TRUE(reactor->waitOnce(*core, failure)) << failure;
@@ -249,7 +286,7 @@ TEST_F(UringPolls, OnlyTheLatestPollOfAConnectionIsActedOn) {
         connection->tcpConnected = true;
     }
     // The second asks only for readability, and the peer is silent.
-    ASSERT_TRUE(reactor->rearmConnection(connection));
+    ASSERT_TRUE(rearm());
     waitOnce();
     // Acted on, the older completion would have had the connection watched again.
     EXPECT_EQ(reactor->pendingPollCount(), 2u) << "the first poll's completion was taken";
@@ -275,7 +312,7 @@ TEST_F(UringPolls, AWatchAskedForTooLateIsDropped) {
         connection->phase = detail::ConnectionPhase::Idle;
         connection->armed = true;
     }
-    EXPECT_TRUE(reactor->rearmConnection(connection));
+    EXPECT_TRUE(rearm());
     EXPECT_EQ(reactor->pendingPollCount(), 1u);
     ASSERT_EQ(::write(peer, "x", 1), 1);
     waitOnce();

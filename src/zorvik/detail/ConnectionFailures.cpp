@@ -9,16 +9,10 @@
 namespace zorvik::detail {
 
 void ReactorCore::expireDeadlines() {
-    // Takes every connection's lock: a busy reactor, woken for each batch of
-    // events, scans every few milliseconds only (an idle one every time its
-    // wait runs out). A connection with events checks its own deadlines, and
-    // so does a caller driving its own request, whose connection is passed
-    // over while the caller holds it.
-    const auto now = Clock::now();
-    if (now < nextDeadlineScan_) {
-        return;
-    }
-    nextDeadlineScan_ = now + kDeadlineScanInterval;
+    // Takes every connection's lock, so it runs at most once per round's
+    // budget (ReactorRound). A connection with events checks its own
+    // deadlines, and so does a caller driving its own request, whose
+    // connection is passed over while the caller holds it.
     for (const auto& connection : table_.snapshot()) {
         bool idleExpired = false;
         std::vector<std::shared_ptr<RequestContext>> expired;

@@ -25,10 +25,6 @@ constexpr std::size_t kLargeRead = 256 * 1024;
 // this size instead of once per segment.
 constexpr std::uint64_t kLowWaterFrom = 64 * 1024;
 constexpr int kLowWater = 262144;
-// The most one step reads of a connection before the others and the
-// deadlines get their turn: a sender that keeps the socket full would
-// otherwise hold the reactor, or the connection's lock, for a whole body.
-constexpr std::size_t kStepReadBudget = std::size_t{4} << 20;
 
 bool wouldBlock() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
@@ -277,7 +273,7 @@ std::string ReactorCore::readAvailable(ConnectionState& connection, bool& peerCl
             break;
         }
         readThisStep += count;
-        if (readThisStep >= kStepReadBudget) {
+        if (readThisStep >= round_.stepReadBudget()) {
             budgetSpent = true;
             break;
         }

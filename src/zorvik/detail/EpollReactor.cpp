@@ -57,7 +57,7 @@ bool EpollReactor::registerConnection(const std::shared_ptr<ConnectionState>& co
     return arm(*connection, true);
 }
 
-bool EpollReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection) {
+bool EpollReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection, std::string& failure) {
     // Armed under the connection's lock: while it is held the socket cannot
     // be closed, so its number cannot meanwhile belong to a new connection.
     const std::lock_guard lock(connection->mutex);
@@ -67,7 +67,11 @@ bool EpollReactor::rearmConnection(const std::shared_ptr<ConnectionState>& conne
     if (!connection->confirmArmingLocked()) {
         return true;
     }
-    return arm(*connection, false);
+    if (!arm(*connection, false)) {
+        failure = "epoll_ctl failed: " + systemText();
+        return false;
+    }
+    return true;
 }
 
 bool EpollReactor::arm(ConnectionState& connection, bool adding) {

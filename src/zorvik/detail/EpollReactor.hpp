@@ -19,7 +19,7 @@ public:
     EpollReactor& operator=(const EpollReactor&) = delete;
 
     bool registerConnection(const std::shared_ptr<ConnectionState>& connection) override;
-    bool rearmConnection(const std::shared_ptr<ConnectionState>& connection) override;
+    bool rearmConnection(const std::shared_ptr<ConnectionState>& connection, std::string& failure) override;
     void unregisterConnection(int fd) override;
     void wakeReactor() override;
 

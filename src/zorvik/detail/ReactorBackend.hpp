@@ -19,11 +19,12 @@ public:
 
     // Starts watching a new connection; false closes it before use.
     virtual bool registerConnection(const std::shared_ptr<ConnectionState>& connection) = 0;
-    // Watches again after a processing step or after request text was queued;
-    // false for a closed or failing connection. Called from any thread; the
-    // arming must take effect for a wait already in progress, since the core
-    // does not wake the reactor after it.
-    virtual bool rearmConnection(const std::shared_ptr<ConnectionState>& connection) = 0;
+    // Watches again after a processing step or after request text was queued.
+    // False for a closed or failing connection, or when the arming failed:
+    // then `failure` says why, and the core fails the connection. Called from
+    // any thread; the arming must take effect for a wait already in progress,
+    // since the core does not wake the reactor after it.
+    virtual bool rearmConnection(const std::shared_ptr<ConnectionState>& connection, std::string& failure) = 0;
     // Called before the socket is closed.
     virtual void unregisterConnection(int fd) = 0;
     // Makes a blocked wait return (teardown).

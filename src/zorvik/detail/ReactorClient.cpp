@@ -61,11 +61,11 @@ private:
         while (!stopping_.load()) {
             try {
                 const WakeupRound round;
+                core_.resumeConnections();
                 if (!backend_->waitOnce(core_, failure)) {
                     break;
                 }
-                core_.resumeConnections();
-                core_.expireDeadlines();
+                core_.endRound();
             } catch (const std::exception& error) {
                 failure = std::string("reactor step failed: ") + error.what();
                 break;

@@ -46,13 +46,15 @@ public:
     void submit(const HttpRequest& request, std::function<void(HttpResponse)> callback) override;
     void configureAsyncSession(const AsyncSessionConfig& config) override;
 
+    // The shared core, for the tests that narrow its budgets.
+    ReactorCore& core();
+
 protected:
     using BackendFactory = std::function<std::unique_ptr<ReactorBackend>(const std::shared_ptr<LoggerAdapter>&)>;
 
     // Throws std::runtime_error when the back end cannot be set up.
     ReactorClient(ReactorClientParts parts, const BackendFactory& makeBackend);
 
-    ReactorCore& core();
     ReactorBackend& backend();
 
 private:

@@ -274,10 +274,23 @@ void ReactorCore::armIfNeeded(const ConnectionPtr& connection) {
         // Marked first: the event may arrive before the arming call returns.
         connection->armed = true;
     }
-    backend_.rearmConnection(connection);
+    std::string failure;
+    if (!backend_.rearmConnection(connection, failure) && !failure.empty()) {
+        // Unwatched, its requests would wait for their deadlines in silence.
+        handleError(connection, failure);
+    }
 }
 
 void ReactorCore::processReady(const ConnectionPtr& connection) {
+    if (round_.mayStep()) {
+        stepReady(connection);
+    } else {
+        // Its event is spent: a place in the queue stands for its arming.
+        round_.queue(connection);
+    }
+}
+
+void ReactorCore::stepReady(const ConnectionPtr& connection) {
     {
         const std::lock_guard lock(connection->mutex);
         connection->armed = false;
@@ -293,7 +306,7 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
         if (!connection->closedLocked()) {
             // Its next step is as good as an outstanding arming.
             connection->armed = true;
-            toResume_.push_back(connection);
+            round_.queue(connection);
             return;
         }
     }
@@ -301,11 +314,17 @@ void ReactorCore::processReady(const ConnectionPtr& connection) {
 }
 
 void ReactorCore::resumeConnections() {
-    resuming_.swap(toResume_);
-    for (const auto& connection : resuming_) {
-        processReady(connection);
+    round_.open();
+    // Those queued during this pass wait for the next round.
+    for (std::size_t left = round_.queuedCount(); left > 0 && round_.mayStep(); --left) {
+        stepReady(round_.takeQueued());
     }
-    resuming_.clear();
+}
+
+void ReactorCore::endRound() {
+    if (round_.close()) {
+        expireDeadlines();
+    }
 }
 
 bool ReactorCore::markClosed(const std::string& reason) {

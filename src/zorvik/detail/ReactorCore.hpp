@@ -6,6 +6,7 @@
 #include "zorvik/detail/BoundedTaskExecutor.hpp"
 #include "zorvik/detail/ConnectionTable.hpp"
 #include "zorvik/detail/ReactorBackend.hpp"
+#include "zorvik/detail/ReactorRound.hpp"
 #include "zorvik/detail/ReactorTypes.hpp"
 #include "zorvik/detail/RequestCompletion.hpp"
 
@@ -66,19 +67,28 @@ public:
     void adoptCurrentThread() const;
     bool runsOnOwnThread() const;
 
-    // Reactor thread.
-    ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
-    void processReady(const ConnectionPtr& connection);
-    // Connections that stopped on their read budget are stepped again in the
-    // same round, without waiting for readiness: TLS may hold their bytes
-    // where no poll sees them. While there are any, a back end must not block.
-    bool hasConnectionsToResume() const { return !toResume_.empty(); }
+    // Reactor thread, one round at a time: resumeConnections opens a round
+    // and steps the connections queued for a step, oldest first, while the
+    // round's budget lasts; the back end's waitOnce hands over the ready
+    // ones; endRound runs the deadline scan once its interval has passed.
     void resumeConnections();
+    ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
+    // Steps the connection, or queues it for the next round once this one's
+    // budget is spent. A step that stops on its read budget queues it too:
+    // TLS may hold its bytes where no poll sees them.
+    void processReady(const ConnectionPtr& connection);
+    // While there are any, a back end must not block.
+    bool hasConnectionsToResume() const { return round_.hasQueued(); }
+    void endRound();
     // Fails every request queued on the connection with `message` and closes it.
     void failConnection(const ConnectionPtr& connection, const std::string& message) {
         handleError(connection, message);
     }
-    void expireDeadlines();
+
+    // Test seams, see ReactorRound.
+    void setRoundBudget(Clock::duration budget) { round_.setBudget(budget); }
+    void setStepReadBudget(std::size_t bytes) { round_.setStepReadBudget(bytes); }
+    std::size_t mostStepsBetweenScans() const { return round_.mostStepsBetweenScans(); }
 
     // Teardown, in this order: stop taking requests and run the resolver
     // tasks still queued; (the client stops its reactor thread); fail what is
@@ -119,6 +129,8 @@ private:
     void enqueueRequest(const ConnectionPtr& connection, const std::shared_ptr<RequestContext>& context,
                         bool callerWaits = false);
     void armIfNeeded(const ConnectionPtr& connection);
+    // One step of a connection the reactor found ready or had queued.
+    void stepReady(const ConnectionPtr& connection);
     bool markClosed(const std::string& reason);
     std::optional<std::string> closedReason() const;
     void deliver(const std::shared_ptr<RequestCompletion>& completion, HttpResponse response) const;
@@ -155,6 +167,7 @@ private:
     void processAvailableResponses(const ConnectionPtr& connection, bool peerClosed);
 
     // Deadlines and failures (ConnectionFailures.cpp).
+    void expireDeadlines();
     bool expireTimedOutRequests(const ConnectionPtr& connection);
     // Every queued request, taken for failing, once one is past its deadline.
     std::vector<std::shared_ptr<RequestContext>> takeTimedOutLocked(ConnectionState& connection);
@@ -180,11 +193,7 @@ private:
     ReactorLimits limits_;
     std::mutex poolMutex_;
     ConnectionTable table_;
-    // Reactor thread only.
-    static constexpr std::chrono::milliseconds kDeadlineScanInterval{5};
-    Clock::time_point nextDeadlineScan_{};
-    std::vector<ConnectionPtr> toResume_;
-    std::vector<ConnectionPtr> resuming_;
+    ReactorRound round_;
 
     std::mutex closedMutex_;
     std::string closedReason_;  // written once, before closed_ is set

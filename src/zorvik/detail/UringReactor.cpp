@@ -94,29 +94,39 @@ void UringReactor::releaseRing() {
     ringActive_ = false;
 }
 
-bool UringReactor::submitPoll(int fd, unsigned pollMask, std::unique_ptr<PollOperation> operation) {
+int UringReactor::submitPoll(int fd, unsigned pollMask, std::unique_ptr<PollOperation> operation) {
     const std::lock_guard lock(ringMutex_);
     if (!ringActive_ || fd < 0) {
-        return false;
+        return -EBADF;
     }
     io_uring_sqe* entry = takeSubmissionEntry(*ring_);
     if (entry == nullptr) {
-        return false;
+        return -EBUSY;
     }
     void* key = operation.get();
     pendingPolls_.emplace(key, std::move(operation));
     io_uring_prep_poll_add(entry, fd, pollMask);
     io_uring_sqe_set_data(entry, key);
-    // A failed submission leaves the record pending until the ring goes away.
-    return submitAll(*ring_) >= 0;
+    const int result = submitAll(*ring_);
+    // The kernel takes entries in order: this one, the last, is in flight
+    // once none is left.
+    if (result >= 0 && io_uring_sq_ready(ring_.get()) == 0) {
+        return 0;
+    }
+    // The kernel has not read the entry: whichever later submission takes
+    // it finds a no-op that nobody waits for.
+    io_uring_prep_nop(entry);
+    io_uring_sqe_set_data(entry, nullptr);
+    pendingPolls_.erase(key);
+    return result < 0 ? result : -EAGAIN;
 }
 
 bool UringReactor::scheduleWakeupPoll() {
     auto operation = std::make_unique<PollOperation>();
-    return submitPoll(wakeupFd_, POLLIN, std::move(operation));
+    return submitPoll(wakeupFd_, POLLIN, std::move(operation)) == 0;
 }
 
-bool UringReactor::scheduleConnectionPoll(const std::shared_ptr<ConnectionState>& connection) {
+bool UringReactor::scheduleConnectionPoll(const std::shared_ptr<ConnectionState>& connection, std::string& failure) {
     auto operation = std::make_unique<PollOperation>();
     operation->kind = PollKind::Connection;
     operation->connection = connection;
@@ -138,15 +148,21 @@ bool UringReactor::scheduleConnectionPoll(const std::shared_ptr<ConnectionState>
     // The ring's lock is never taken under a connection's. Should the socket
     // close meanwhile, the poll's completion finds it closed and is dropped.
     const int fd = operation->fd;
-    return submitPoll(fd, mask, std::move(operation));
+    const int result = submitPoll(fd, mask, std::move(operation));
+    if (result < 0) {
+        failure = "io_uring submit failed: " + errorText(-result);
+        return false;
+    }
+    return true;
 }
 
 bool UringReactor::registerConnection(const std::shared_ptr<ConnectionState>& connection) {
-    return scheduleConnectionPoll(connection);
+    std::string failure;
+    return scheduleConnectionPoll(connection, failure);
 }
 
-bool UringReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection) {
-    return scheduleConnectionPoll(connection);
+bool UringReactor::rearmConnection(const std::shared_ptr<ConnectionState>& connection, std::string& failure) {
+    return scheduleConnectionPoll(connection, failure);
 }
 
 void UringReactor::unregisterConnection(int fd) {

@@ -33,7 +33,7 @@ public:
     UringReactor& operator=(const UringReactor&) = delete;
 
     bool registerConnection(const std::shared_ptr<ConnectionState>& connection) override;
-    bool rearmConnection(const std::shared_ptr<ConnectionState>& connection) override;
+    bool rearmConnection(const std::shared_ptr<ConnectionState>& connection, std::string& failure) override;
     // Shuts the socket down, so that its polls complete and the peer sees the
     // close at once, and cancels them: a poll in flight keeps the file open
     // inside the ring after the descriptor itself is closed.
@@ -63,9 +63,11 @@ private:
 
     void initializeReactor();
     void releaseRing();
-    bool submitPoll(int fd, unsigned pollMask, std::unique_ptr<PollOperation> operation);
+    // 0 once the poll is in flight, else a negative error number; a poll
+    // that is not in flight leaves no record.
+    int submitPoll(int fd, unsigned pollMask, std::unique_ptr<PollOperation> operation);
     bool scheduleWakeupPoll();
-    bool scheduleConnectionPoll(const std::shared_ptr<ConnectionState>& connection);
+    bool scheduleConnectionPoll(const std::shared_ptr<ConnectionState>& connection, std::string& failure);
     void processCompletion(ReactorCore& core, void* userData, int result);
     void drainWakeup();
 

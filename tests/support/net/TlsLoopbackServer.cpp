@@ -136,6 +136,9 @@ SSL_CTX* makeServerContext(const TlsServerOptions& options) {
                     SSL_CTX_set_cipher_list(context, "DEFAULT:@SECLEVEL=0") == 1;
         }
     }
+    if (ready && options.recordSize != 0) {
+        ready = SSL_CTX_set_max_send_fragment(context, static_cast<long>(options.recordSize)) == 1;
+    }
     if (!ready) {
         SSL_CTX_free(context);
         throw std::runtime_error("TLS loopback server: cannot load the certificate or set the version");

@@ -19,6 +19,8 @@ struct TlsServerOptions {
     // Highest protocol version offered (an OpenSSL version number); 0 keeps the default.
     // Lower than TLS 1.2 also drops the security level so that such a peer can exist.
     int maxProtocolVersion = 0;
+    // The most plaintext one record carries (at least 512); 0 keeps the default.
+    std::size_t recordSize = 0;
 };
 
 // The scripted loopback HTTP server behind a TLS server handshake. It records
