@@ -71,7 +71,8 @@ nlohmann::json readJsonObjectDocument(std::string_view path, std::istream& in, s
     nlohmann::json document;
     try {
         document = application::parseBoundedJson(text);
-    } catch (const nlohmann::json::parse_error& error) {
+    } catch (const nlohmann::json::exception& error) {
+        // A syntax error or a number out of range (1e400): the file is invalid either way.
         throw std::invalid_argument("cannot parse " + std::string(subject) + ": " + error.what());
     }
     if (!document.is_object()) {

@@ -70,6 +70,10 @@ const std::vector<CommandCase> targetCases{
       "quil: cannot parse deployment target configuration: [json.exception.parse_error.101] parse error: "
       "JSON nested deeper than 512 levels\n"},
      "ws-1", {{"deep.json", "{\"a\":" + std::string(75'000, '[') + std::string(75'000, ']') + "}"}}},
+    {"CreateRefusesANumberOutOfRange", createArgs({"--config", "-"}), R"({"image":"x","n":1e400})", {},
+     {2, "",
+      "quil: cannot parse deployment target configuration: [json.exception.out_of_range.406] number overflow "
+      "parsing '1e400'\n"}},
     {"CreateWithoutTheFile", createArgs({"--config", "{home}/missing.json"}), "", {},
      {1, "", "quil: cannot open file: {home}/missing.json\n"}},
     {"CreateRefusesAnUnknownKind",

@@ -68,24 +68,31 @@ std::string errorMessage(const application::port::HttpResponse& response) {
     return "Quarlino API returned HTTP " + std::to_string(response.status);
 }
 
-nlohmann::json parseJson(const application::port::HttpResponse& response) {
-    if (response.body.empty()) {
+namespace {
+
+// The parsed body, or with a sink the root array's elements handed to it;
+// an empty body is an empty object.
+nlohmann::json parseBody(std::string_view body, const application::JsonElementSink* take) {
+    if (body.empty()) {
         return nlohmann::json::object();
     }
     try {
-        return application::parseBoundedJson(response.body);
+        return take == nullptr ? application::parseBoundedJson(body)
+                               : application::parseBoundedJsonElements(body, *take);
     } catch (const nlohmann::json::exception& error) {
         // Parse errors and number overflows alike: the body is not usable JSON.
         throw std::runtime_error(std::string("Quarlino returned invalid JSON: ") + error.what());
     }
 }
 
-nlohmann::json parseJsonArray(const application::port::HttpResponse& response) {
-    nlohmann::json root = parseJson(response);
-    if (!root.is_array()) {
+}  // namespace
+
+nlohmann::json parseJson(const application::port::HttpResponse& response) { return parseBody(response.body, nullptr); }
+
+void parseJsonElements(const application::port::HttpResponse& response, const application::JsonElementSink& take) {
+    if (!parseBody(response.body, &take).is_array()) {
         throw std::runtime_error(std::string(kNotAnArrayMessage));
     }
-    return root;
 }
 
 }  // namespace quarlino::quil::infrastructure::http

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "application/bounded_json.hpp"
 #include "application/port/http_transport.hpp"
 #include "infrastructure/http/json_element_walk.hpp"
 #include "model/api_response.hpp"
@@ -73,23 +75,43 @@ std::string errorMessage(const application::port::HttpResponse& response);
 // std::runtime_error "Quarlino returned invalid JSON: <parser message>".
 nlohmann::json parseJson(const application::port::HttpResponse& response);
 
-// parseJson, insisting on an array root (std::runtime_error otherwise).
-nlohmann::json parseJsonArray(const application::port::HttpResponse& response);
+// parseJson for a list: the root must be an array (std::runtime_error
+// otherwise), whose elements go to `take` one by one as they are read.
+void parseJsonElements(const application::port::HttpResponse& response, const application::JsonElementSink& take);
 
 // A record operation's result: the mapper applied to the root, whatever its
 // type, with the body kept byte for byte.
 template <typename T>
-model::ApiResponse<T> parseRecordResponse(const application::port::HttpResponse& response,
+model::ApiResponse<T> parseRecordResponse(application::port::HttpResponse response,
                                           T (*parse)(const nlohmann::json&)) {
-    return model::ApiResponse<T>{parse(parseJson(response)), response.body};
+    T value = parse(parseJson(response));
+    return model::ApiResponse<T>{std::move(value), std::move(response.body)};
 }
 
 // A list operation's result: the root must be an array; each element is
-// mapped in order and one element the mapper rejects fails the whole list.
+// mapped in order and one element the mapper rejects fails the whole list,
+// though invalid JSON after it still fails as such. The elements are mapped
+// as they are read, so that the tree of a long list is never held whole.
 template <typename T>
-model::ApiResponse<std::vector<T>> parseArrayResponse(const application::port::HttpResponse& response,
+model::ApiResponse<std::vector<T>> parseArrayResponse(application::port::HttpResponse response,
                                                       T (*parse)(const nlohmann::json&)) {
-    return model::ApiResponse<std::vector<T>>{mapArrayElements(parseJsonArray(response), parse), response.body};
+    std::vector<T> items;
+    std::exception_ptr rejection;
+    parseJsonElements(response, [&](const nlohmann::json& element) -> std::size_t {
+        if (rejection) {
+            return 0;
+        }
+        try {
+            items.push_back(parse(element));
+        } catch (...) {
+            rejection = std::current_exception();
+        }
+        return 3 * sizeof(T);  // the record, and room for the list to grow
+    });
+    if (rejection) {
+        std::rethrow_exception(rejection);
+    }
+    return model::ApiResponse<std::vector<T>>{std::move(items), std::move(response.body)};
 }
 
 }  // namespace quarlino::quil::infrastructure::http
