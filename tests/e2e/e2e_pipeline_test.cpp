@@ -197,7 +197,7 @@ const std::vector<CommandCase> pipelineCases{
     {"DeleteWithoutStandardStreams", deleteBuildCommand, "", {listPipelines}, {1, "", ""}, "ws-1", {}, {},
      "<&- >&- 2>&-"},
     {"DeleteWithYesWithoutStandardStreams", with(deleteBuildCommand, {"--yes"}), "", {listPipelines, deleteBuild},
-     {0, "", ""}, "ws-1", {}, {}, "<&- >&- 2>&-"},
+     {1, "", ""}, "ws-1", {}, {}, "<&- >&- 2>&-"},
     {"DeleteJsonNeedsYes", with(deleteBuildCommand, {"--output", "json"}), "", {listPipelines},
      {2, "",
       jsonError("INVALID_ARGUMENT", std::nullopt, "--yes is required for destructive commands with --output json")}},
