@@ -164,6 +164,8 @@ TEST_F(AuthCommand, PasswordInputProblemsStopBeforeAnyRequest) {
                   {2, "", "quil: --email is required with --password-stdin\n"});
     expectOutcome(passwordLogin({"--server", platform.url()}, ""), {1, "", "quil: cannot read command input\n"});
     expectOutcome(passwordLogin({"--server", platform.url()}, "\n"), {2, "", "quil: email and password are required\n"});
+    expectOutcome(quil({"auth", "login", "--email", "a@x.io", "--server", platform.url()}, "", "</", {}),
+                  {1, "", "Password: quil: cannot read password\n"});
 }
 
 TEST_F(AuthCommand, SignupSendsTheDefinitionAndSignsIn) {
