@@ -134,6 +134,10 @@ const std::vector<CommandCase> pipelineCases{
      "0>/dev/null"},
     {"ValidateADirectorySendsNothing", {"pipeline", "validate", "--file", "-"}, "", {}, {1, "", cannotRead}, "ws-1",
      {}, {}, "</"},
+    // A producer left standard input non-blocking: its data is waited for.
+    {"UpdateFromInputThatComesLate", updateBuild, "stages: [build]\n",
+     {listPipelines, readEditor, updateSource(200, updated("VALID"))},
+     {0, "Updated pipeline Build to revision 42\n", ""}, "ws-1", {}, {}, "", std::nullopt, true},
     {"ExportAddsTheMissingNewline", {"pipeline", "export", "Build"}, "", {listPipelines, readEditor},
      {0, "stages: []\n", ""}},
     {"ExportQuietStillPrintsTheSource", {"pipeline", "export", "pl-1", "--quiet"}, "",
