@@ -81,14 +81,15 @@ std::string browserLoginUrl(std::string_view serverUrl, std::string_view authori
         authority.remove_prefix(apiLabel.size());
     }
 
-    // The code is the platform's: encoded, it can neither add parameters nor
-    // reach the terminal or the browser's command line as control bytes.
+    // The code is the platform's and the page reads it as issued; only what a
+    // browser would escape itself is escaped here, so that no control byte
+    // reaches the terminal or the browser's command line.
     std::string url(serverUrl.substr(0, authorityStart));
     url.append(authority)
         .append(loginPagePath)
-        .append(percentEncode(authorizationCode))
+        .append(percentEncodeFragment(authorizationCode))
         .append("&state=")
-        .append(percentEncode(state));
+        .append(percentEncodeFragment(state));
     return url;
 }
 

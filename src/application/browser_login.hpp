@@ -20,9 +20,9 @@ BrowserLoginSecrets generateBrowserLoginSecrets();
 
 // The platform's login page for a browser login request. The page lives on
 // the web host, which is the API host without its "api." label. The code and
-// the state are percent-encoded (base64url text stays as it is); the verifier
-// never goes into this URL. Throws std::invalid_argument for a server URL
-// without a scheme.
+// the state stay as they are but for the bytes a browser escapes in a
+// fragment, which are percent-encoded; the verifier never goes into this URL.
+// Throws std::invalid_argument for a server URL without a scheme.
 std::string browserLoginUrl(std::string_view serverUrl, std::string_view authorizationCode,
                             std::string_view state);
 

@@ -10,15 +10,20 @@ bool isUnreserved(unsigned char byte) {
            byte == '-' || byte == '.' || byte == '_' || byte == '~';
 }
 
-}  // namespace
+// What a browser leaves as it is in a fragment: printable ASCII but for the
+// space, '"', '<', '>' and '`'.
+bool isFragmentText(unsigned char byte) {
+    return byte > 0x20 && byte < 0x7F && byte != '"' && byte != '<' && byte != '>' && byte != '`';
+}
 
-std::string percentEncode(std::string_view value) {
+template <typename KeepsByte>
+std::string percentEncodeExcept(std::string_view value, KeepsByte keeps) {
     static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(value.size());
     for (const char character : value) {
         const auto byte = static_cast<unsigned char>(character);
-        if (isUnreserved(byte)) {
+        if (keeps(byte)) {
             encoded.push_back(character);
             continue;
         }
@@ -28,5 +33,11 @@ std::string percentEncode(std::string_view value) {
     }
     return encoded;
 }
+
+}  // namespace
+
+std::string percentEncode(std::string_view value) { return percentEncodeExcept(value, isUnreserved); }
+
+std::string percentEncodeFragment(std::string_view value) { return percentEncodeExcept(value, isFragmentText); }
 
 }  // namespace quarlino::quil::application

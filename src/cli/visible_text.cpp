@@ -46,6 +46,17 @@ unsigned char bidiControl(std::string_view sequence) {
     return embeddingOrOverride || isolate ? static_cast<unsigned char>(((second & 0x03) << 6) | (third & 0x3F)) : 0;
 }
 
+// A line feed or a tab; in free text also a carriage return with the line
+// feed after it, which cannot rewrite what the line shows.
+bool isLineStructure(std::string_view text, std::size_t at, LineBreaks lineBreaks) {
+    const char byte = text[at];
+    if (lineBreaks == LineBreaks::Show) {
+        return false;
+    }
+    return byte == '\n' || byte == '\t' ||
+           (lineBreaks == LineBreaks::FreeText && byte == '\r' && at + 1 < text.size() && text[at + 1] == '\n');
+}
+
 }  // namespace
 
 std::string visibleText(std::string_view text, LineBreaks lineBreaks) {
@@ -54,7 +65,7 @@ std::string visibleText(std::string_view text, LineBreaks lineBreaks) {
     for (std::size_t at = 0; at < text.size();) {
         const auto byte = static_cast<unsigned char>(text[at]);
         if (byte < 0x20 || byte == 0x7F) {
-            if (lineBreaks == LineBreaks::Keep && (byte == '\n' || byte == '\t')) {
+            if (isLineStructure(text, at, lineBreaks)) {
                 out += static_cast<char>(byte);
             } else {
                 out += '^';

@@ -7,8 +7,9 @@ namespace quarlino::quil::cli {
 
 // What human output does with line feeds and tabs.
 enum class LineBreaks {
-    Keep,  // messages and error lines: their own line structure stays
-    Show,  // table cells: one record is one row
+    Keep,      // messages and error lines: their own line structure stays
+    FreeText,  // text typed in a web form (a description): as Keep, and a CR LF pair ends a line too
+    Show,      // table cells: one record is one row
 };
 
 // Text from the platform made safe for a terminal: C0 controls and DEL show

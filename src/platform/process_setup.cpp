@@ -13,7 +13,10 @@ void claimStandardDescriptors() {
             continue;
         }
         // The lowest free number is this one: the lower ones are open by now.
-        const int opened = ::open("/dev/null", O_WRONLY);
+        // Opened the wrong way round, the stream fails as on the closed
+        // descriptor: a result written to a closed standard output is no
+        // success.
+        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
         if (opened >= 0 && opened != fd) {
             ::close(opened);
         }

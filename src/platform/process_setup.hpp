@@ -15,7 +15,8 @@ inline constexpr std::array<int, 1> ignoredSignals{SIGXFSZ};
 // started without, before anything else opens a descriptor: otherwise the
 // first socket or file opened takes that number, and a prompt or a result
 // written to the standard stream lands in it. Standard input gets a
-// write-only descriptor, so that reading it still fails as on the closed one.
+// write-only descriptor and standard output and error read-only ones, so that
+// using them still fails as on the closed ones.
 void claimStandardDescriptors();
 
 // Ignores every signal of ignoredSignals.

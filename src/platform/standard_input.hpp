@@ -14,7 +14,8 @@ inline constexpr std::string_view unreadableInputMessage = "cannot read command 
 // Reads a descriptor for a stream and fails loudly: a read error (a closed or
 // write-only descriptor, a directory) leaves the stream bad instead of at its
 // end, which is all the standard input of the C library would report. Only a
-// read of zero bytes is the end of input.
+// read of zero bytes is the end of input; a read that would block, on a
+// descriptor its producer left non-blocking, waits for the data.
 class DescriptorInputBuffer final : public std::streambuf {
 public:
     explicit DescriptorInputBuffer(int fd) : fd_(fd) {}

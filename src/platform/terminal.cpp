@@ -203,7 +203,11 @@ std::string readSecret(std::string_view prompt, std::istream& in, int inputFd, s
         HiddenLineEnd lineEnd(err);
         const EchoSuppression suppression(inputFd);
         lineEnd.needed = suppression.active();
-        line = readInputLine(in);
+        try {
+            line = readInputLine(in);
+        } catch (const std::runtime_error&) {
+            // A secret that cannot be read is as missing as one never typed.
+        }
     }
     if (!line) {
         throw std::runtime_error("cannot read password");

@@ -11,8 +11,8 @@ namespace quarlino::quil::platform {
 // without echoing it when standard input is a terminal. The line end is
 // dropped; a "\r" before it stays. The terminal is left as it was found on
 // every way out, an interrupting signal included. Throws std::runtime_error
-// "cannot read password" at the end of input before any character, and
-// "cannot read command input" when the input cannot be read at all.
+// "cannot read password" at the end of input before any character and when
+// the input cannot be read at all.
 std::string readSecret(std::string_view prompt);
 
 // The same over explicit streams: `in` is read, and `inputFd` is the

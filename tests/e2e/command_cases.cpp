@@ -70,7 +70,7 @@ TEST_P(CommandCaseTest, RunsAsScripted) {
         argv.push_back(withHome(argument, homePath));
     }
 
-    expectOutcome(quil(argv, c.input, c.redirections, watch),
+    expectOutcome(quil(argv, c.input, c.redirections, watch, c.inputComesLate),
                   {c.expected.exitCode, withHome(c.expected.out, homePath), withHome(c.expected.err, homePath)});
     for (const auto& [name, content] : c.expectedFiles) {
         EXPECT_EQ(readFile(home() / name), content) << name;

@@ -43,6 +43,8 @@ struct CommandCase {
     // The platform holds the answer to this exchange back until standard
     // output has shown this much.
     std::optional<std::pair<std::size_t, std::string>> heldUntilShown = std::nullopt;
+    // Standard input is a non-blocking pipe whose data comes late.
+    bool inputComesLate = false;
 };
 
 // In argv and the expected output, this text stands for the HOME directory

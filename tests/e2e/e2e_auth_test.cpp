@@ -164,6 +164,8 @@ TEST_F(AuthCommand, PasswordInputProblemsStopBeforeAnyRequest) {
                   {2, "", "quil: --email is required with --password-stdin\n"});
     expectOutcome(passwordLogin({"--server", platform.url()}, ""), {1, "", "quil: cannot read command input\n"});
     expectOutcome(passwordLogin({"--server", platform.url()}, "\n"), {2, "", "quil: email and password are required\n"});
+    expectOutcome(quil({"auth", "login", "--email", "a@x.io", "--server", platform.url()}, "", "</", {}),
+                  {1, "", "Password: quil: cannot read password\n"});
 }
 
 TEST_F(AuthCommand, SignupSendsTheDefinitionAndSignsIn) {
@@ -368,9 +370,10 @@ TEST_F(BrowserLogin, PollsUntilThePlatformHandsOutAToken) {
 }
 
 // A code of the platform holding controls reaches neither the terminal nor
-// the browser's command line raw: the URL carries it percent-encoded.
+// the browser's command line raw: the URL carries them percent-encoded, and
+// the printable rest as issued.
 TEST_F(BrowserLogin, CodeOfThePlatformIsPercentEncodedInTheUrl) {
-    const std::string code = "x\r\x1B[2K\x07\x7F\xC2\x9B\xE2\x80\xAE" "y&z";
+    const std::string code = "x\r\x1B[2K\x07\x7F\xC2\x9B\xE2\x80\xAE" "y&z a+b/c=%41";
     platform.expect("POST", "/api/v1/user/cli/login/request")
         .respond(200, json{{"authorizationCode", code},
                            {"state", "s"},
@@ -385,7 +388,7 @@ TEST_F(BrowserLogin, CodeOfThePlatformIsPercentEncodedInTheUrl) {
     ASSERT_EQ(requests.size(), 2U);
     const std::string state = json::parse(requests[0].body).value("state", "");
     const std::string url =
-        platform.url() + "/#/cli-auth?authorizationCode=x%0D%1B%5B2K%07%7F%C2%9B%E2%80%AEy%26z&state=" + state;
+        platform.url() + "/#/cli-auth?authorizationCode=x%0D%1B[2K%07%7F%C2%9B%E2%80%AEy&z%20a+b/c=%41&state=" + state;
     expectOutcome(result, {0, userTable(),
                            "If the browser does not open, visit:\n" + url + "\nWaiting for authentication...\n"
                            "Opening Quarlino login in your browser...\n"});

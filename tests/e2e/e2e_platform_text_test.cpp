@@ -52,6 +52,14 @@ const std::vector<CommandCase> platformTextCases{
                                  R"(\nnext"})")},
      {0, tableText({{"ID", "NAME", "KIND", "VERSION", "PERMISSIONS", "SCOPES", "ARCHIVED"},
                     {"r2", "Ops", "CUSTOM", "3", "", "", "no"}}) + "\n" + shown + "\nnext\n", ""}},
+    // Typed in a web form: a CR LF pair ends a line as a line feed does; a
+    // lone CR, which could rewrite the line, does not.
+    {"RoleDescriptionCrLf", {"role", "show", "r2", "--organization", "acme"}, "",
+     {organizationList, roleList,
+      get(rolesPath + "/r2", R"({"id":"r2","name":"Ops","kind":"CUSTOM","version":3,)"
+                             R"("description":"line1\r\nline2\r\n\tindented\rx"})")},
+     {0, tableText({{"ID", "NAME", "KIND", "VERSION", "PERMISSIONS", "SCOPES", "ARCHIVED"},
+                    {"r2", "Ops", "CUSTOM", "3", "", "", "no"}}) + "\nline1\r\nline2\r\n\tindented^Mx\n", ""}},
     {"CatalogResourceTypesLine", {"access", "catalog"}, "",
      {get("/api/authorization/catalog", R"({"version":3,"resourceTypes":["WORKSPACE",")" + hostileJson + R"("]})")},
      {0, "Catalog version: 3\nResource types: WORKSPACE," + shown + "\n\n" +

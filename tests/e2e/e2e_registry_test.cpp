@@ -97,6 +97,10 @@ const std::vector<CommandCase> registryCases{
      {"registry", "token", "create", "shop", "ci", "--permissions", "PULL", "--output", "json"},
      "", {listProjects, createToken(R"({"expiresAt":null,"name":"ci","permissions":["PULL"]})")},
      {0, createdToken + "\n", ""}},
+    // A token shown to no one is no success.
+    {"TokenCreateWithOutputClosed", {"registry", "token", "create", "shop", "ci", "--permissions", "PULL"}, "",
+     {listProjects, createToken(R"({"expiresAt":null,"name":"ci","permissions":["PULL"]})")},
+     {1, "", "quil: cannot write to standard output\n"}, "ws-1", {}, {}, ">&-"},
     {"TokenCreateRefusesATrailingComma", {"registry", "token", "create", "shop", "ci", "--permissions", "PULL,"}, "",
      {listProjects}, {2, "", "quil: --permissions has an invalid value: \n"}},
     {"TokenCreateRefusesABlankPiece", {"registry", "token", "create", "shop", "ci", "--permissions", "PULL, PUSH"}, "",

@@ -44,6 +44,8 @@ const std::vector<CommandCase> secretGroupCases{
      {0, "sg-1\n", "Secret value: "}},
     {"SetPromptAtEndOfInput", {"secret-group", "set", "prod", "KEY"}, "", {listGroups},
      {1, "", "Secret value: quil: cannot read password\n"}},
+    {"SetPromptFromClosedInput", {"secret-group", "set", "prod", "KEY"}, "", {listGroups},
+     {1, "", "Secret value: quil: cannot read password\n"}, "ws-1", {}, {}, "<&-"},
     {"SetEmptyFromStdin", {"secret-group", "set", "prod", "KEY", "--stdin"}, "\n", {listGroups},
      {2, "", "quil: secret value cannot be empty\n"}},
     {"SetOnAGroupReadWithoutSecrets", {"secret-group", "set", "prod", "KEY", "--stdin"}, "v",

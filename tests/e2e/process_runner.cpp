@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace quarlino::quil::e2e {
@@ -174,7 +176,23 @@ void awaitExit(pid_t child, ProcessResult& result) {
 }  // namespace
 
 ProcessResult runProcess(const ProcessRequest& request) {
-    Descriptor in = inputFile(request.input);
+    // Late input: this side holds the read end until the input is written, so
+    // that an early exit of the child raises no SIGPIPE here.
+    Pipe late;
+    std::jthread writer;
+    if (request.inputComesLate) {
+        late = makePipe();
+        if (::fcntl(late.read.get(), F_SETFL, O_NONBLOCK) != 0) {
+            fail("fcntl");
+        }
+        writer = std::jthread([&late, &request] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            const std::string& input = request.input;
+            [[maybe_unused]] const ssize_t written = ::write(late.write.get(), input.data(), input.size());
+            late.write.reset();
+        });
+    }
+    Descriptor in = request.inputComesLate ? Descriptor(::dup(late.read.get())) : inputFile(request.input);
     Pipe out = makePipe();
     Pipe err = makePipe();
 

@@ -16,6 +16,10 @@ struct ProcessRequest {
     std::map<std::string, std::string> environment;  // the child's whole environment
     std::string input;                               // standard input, then end of file
     OutputWatcher onOutput = {};                     // optional
+    // Standard input as a pipe left non-blocking (as some producers leave
+    // it) that stays empty for half a second before `input` (one pipe
+    // buffer at most) comes.
+    bool inputComesLate = false;
 };
 
 struct ProcessResult {

@@ -61,12 +61,15 @@ ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string
 }
 
 ProcessResult QuilEndToEnd::quil(std::vector<std::string> arguments, std::string input,
-                                 const std::string& redirections, OutputWatcher onOutput) const {
+                                 const std::string& redirections, OutputWatcher onOutput,
+                                 bool inputComesLate) const {
     if (redirections.empty()) {
-        return runProcess({QUIL_BINARY, std::move(arguments), environment_, std::move(input), std::move(onOutput)});
+        return runProcess(
+            {QUIL_BINARY, std::move(arguments), environment_, std::move(input), std::move(onOutput), inputComesLate});
     }
     arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" " + redirections, QUIL_BINARY});
-    return runProcess({"/bin/sh", std::move(arguments), environment_, std::move(input), std::move(onOutput)});
+    return runProcess(
+        {"/bin/sh", std::move(arguments), environment_, std::move(input), std::move(onOutput), inputComesLate});
 }
 
 ProcessResult QuilEndToEnd::quilWithFileSizeLimit(std::vector<std::string> arguments) const {

@@ -47,9 +47,10 @@ protected:
 
     ProcessResult quil(std::vector<std::string> arguments, std::string input = {}) const;
     // quil started by the shell with these redirections of its descriptors
-    // ("<&-" closes standard input), its output watched as it arrives.
+    // ("<&-" closes standard input), its output watched as it arrives; the
+    // input late on a non-blocking pipe if asked (ProcessRequest).
     ProcessResult quil(std::vector<std::string> arguments, std::string input, const std::string& redirections,
-                       OutputWatcher onOutput) const;
+                       OutputWatcher onOutput, bool inputComesLate = false) const;
     // quil with the file-size limit (`ulimit -f`) at zero: every write to a file fails.
     ProcessResult quilWithFileSizeLimit(std::vector<std::string> arguments) const;
 

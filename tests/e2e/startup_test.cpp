@@ -57,8 +57,8 @@ TEST(QuilStartup, ParseErrorsComeFirst) {
 TEST(QuilStartup, OutputThatCannotBeWrittenIsAFailure) {
     const TemporaryDirectory root;
     const std::map<std::string, std::string> environment{{"HOME", root.path().string()}, {"PATH", "/usr/bin:/bin"}};
-    const auto toFullDevice = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" > /dev/full", QUIL_BINARY});
+    const auto toFullDevice = [&](std::vector<std::string> arguments, const std::string& redirection = "> /dev/full") {
+        arguments.insert(arguments.begin(), {"-c", "exec \"$0\" \"$@\" " + redirection, QUIL_BINARY});
         return runProcess({"/bin/sh", std::move(arguments), environment, ""});
     };
     for (const auto& arguments : std::vector<std::vector<std::string>>{
@@ -71,6 +71,12 @@ TEST(QuilStartup, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(json.exitCode, 1);
     EXPECT_EQ(json.err,
               "{\"code\":\"INTERNAL_ERROR\",\"httpStatus\":null,\"message\":\"cannot write to standard output\"}\n");
+    // A closed standard output fails alike; with standard error closed too,
+    // the exit code alone says so.
+    const ProcessResult closed = toFullDevice({"version"}, ">&-");
+    EXPECT_EQ(closed.exitCode, 1);
+    EXPECT_EQ(closed.err, "quil: cannot write to standard output\n");
+    EXPECT_EQ(toFullDevice({"version", "--output", "json"}, ">&- 2>&-").exitCode, 1);
 }
 
 TEST(QuilStartup, EitherVariableLocatesTheDirectoryAndNothingIsWrittenForLocalCommands) {

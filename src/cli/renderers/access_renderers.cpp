@@ -92,7 +92,7 @@ void OutputFormatter::authorizationRole(const model::AuthorizationRole& role, st
     const bool tableWritten = renderRecord(role, rawBody, roleHeaders, idOf<model::AuthorizationRole>, roleRow);
     if (tableWritten && !role.description.empty()) {
         // Free text of several lines, as a message may be.
-        write("\n" + visibleText(role.description, LineBreaks::Keep) + "\n");
+        write("\n" + visibleText(role.description, LineBreaks::FreeText) + "\n");
     }
 }
 

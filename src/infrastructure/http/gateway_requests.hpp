@@ -23,8 +23,7 @@ namespace quarlino::quil::infrastructure::http {
 // Paths and query strings ----------------------------------------------------
 
 // Percent-encodes every byte except ASCII letters, digits and "-._~", with
-// upper-case hexadecimal digits, whatever the locale (the rule the login page
-// URL follows too).
+// upper-case hexadecimal digits, whatever the locale.
 std::string encode(std::string_view value);
 
 // One encoded path segment. An empty identifier, "." or ".." is refused with
