@@ -102,8 +102,9 @@ inline HttpRequest sessionRequest(const std::string& url, int timeoutMs = 10000)
 }
 
 // Polls until the condition holds (bounded).
-inline bool eventually(const std::function<bool()>& condition) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+inline bool eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    const auto limit = std::chrono::steady_clock::now() + bound;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > limit) {
             return false;

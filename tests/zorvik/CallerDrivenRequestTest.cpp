@@ -4,6 +4,7 @@
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/SharedText.hpp"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -23,7 +24,7 @@ struct ReusedCase {
     int timeoutMs;
     int status;
     std::string statusMessage;
-    std::string body;
+    testsupport::net::SharedText body;
     std::size_t connections;
 };
 

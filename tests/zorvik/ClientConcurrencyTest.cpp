@@ -33,7 +33,8 @@ TEST_P(ClientConcurrency, ConcurrentAsyncRequestsEachGetTheirOwnResponse) {
     echoPaths(server, std::chrono::milliseconds(20));
     std::vector<std::future<HttpResponse>> futures;
     for (int i = 0; i < 64; ++i) {
-        futures.push_back(HttpClient::flyAsync(client, makeRequest(HttpMethod::GET, server.url("/r" + std::to_string(i)))));
+        futures.push_back(
+            HttpClient::flyAsync(client, makeRequest(HttpMethod::GET, server.url("/r" + std::to_string(i)), kPatientMs)));
     }
     for (int i = 0; i < 64; ++i) {
         const auto response = futures[static_cast<std::size_t>(i)].get();

@@ -3,6 +3,7 @@
 #include "ClientTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/SharedText.hpp"
 #include "zorvik/CompressionHandler.hpp"
 #include "zorvik/detail/ReactorCore.hpp"
 
@@ -163,10 +164,10 @@ TEST_P(ClientNotReused, SecondResponseComesOverANewConnection) {
 
 struct BodyCase {
     const char* name;
-    std::string reply;
+    testsupport::net::SharedText reply;
     HttpMethod method;
     int status;
-    std::string body;
+    testsupport::net::SharedText body;
 };
 
 using ClientBodies = ExchangeOn<std::tuple<IoBackend, BodyCase>>;
@@ -181,14 +182,17 @@ const std::string kLongText(20000, 'z');
 
 // Large enough to be read in large pieces with the socket's receive low-water
 // mark raised; bytes that vary, so that a body shifted by a few is noticed.
-std::string mebibyteText() {
-    std::string text((1 << 20) + 7, '\0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<char>('a' + i * 7 % 23);
-    }
+// Built by the rows that use it, when they run.
+const std::string& mebibyteText() {
+    static const std::string text = [] {
+        std::string text((1 << 20) + 7, '\0');
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            text[i] = static_cast<char>('a' + i * 7 % 23);
+        }
+        return text;
+    }();
     return text;
 }
-const std::string kMebibyteText = mebibyteText();
 
 INSTANTIATE_TEST_SUITE_P(
     Framings, ClientBodies,
@@ -199,9 +203,9 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"ChunkedLarge", testsupport::net::chunkedResponse(kLongText, 3000), HttpMethod::GET, 200, kLongText},
         BodyCase{"Gzip", gzipReply("compressed text"), HttpMethod::GET, 200, "compressed text"},
         BodyCase{"LargeBody", okResponse(kLongText), HttpMethod::GET, 200, kLongText},
-        BodyCase{"MebibyteBody", okResponse(kMebibyteText), HttpMethod::GET, 200, kMebibyteText},
-        BodyCase{"ChunkedMebibyte", testsupport::net::chunkedResponse(kMebibyteText, 70000), HttpMethod::GET, 200,
-                 kMebibyteText},
+        BodyCase{"MebibyteBody", [] { return okResponse(mebibyteText()); }, HttpMethod::GET, 200, mebibyteText},
+        BodyCase{"ChunkedMebibyte", [] { return testsupport::net::chunkedResponse(mebibyteText(), 70000); },
+                 HttpMethod::GET, 200, mebibyteText},
         BodyCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", HttpMethod::DELETE, 204, ""},
         BodyCase{"HeadIgnoresLength", "HTTP/1.1 200 OK\r\nContent-Length: 42\r\n\r\n", HttpMethod::HEAD, 200, ""})),
     BackendCaseName());

@@ -66,7 +66,7 @@ TEST_P(ClientTeardown, ClosedConnectionsReachThePeerAndLeaveNoDescriptorBehind) 
             ASSERT_EQ(future.get().statusCode, 408);
         }
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (openDescriptors().size() > before && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -83,6 +83,13 @@ inline AsyncSessionConfig sessionLimits(std::uint64_t maxConnections) {
     return config;
 }
 
+// For rows with much work, which a loaded machine, under a sanitizer, can
+// stretch tenfold: a wait that only a fault outlasts, within ctest's time-out,
+// and a request time-out that no test outlives, for requests that queue
+// behind many others (their time-out counts the time queued).
+inline constexpr std::chrono::seconds kPatience{60};
+inline constexpr int kPatientMs = 10 * 60 * 1000;
+
 inline HttpRequest makeRequest(HttpMethod method, const std::string& url, int timeoutMs = 10000) {
     HttpRequest request(method, url);
     request.setTimeout(timeoutMs);

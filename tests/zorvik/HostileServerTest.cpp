@@ -151,7 +151,7 @@ TEST_P(HostileServerAttack, FailsTheExchangeWithinBounds) {
     resetPeakResident();
     const std::size_t before = residentKib("VmRSS");
 
-    const auto response = client->execute(makeRequest(HttpMethod::GET, server.url(), 30000));
+    const auto response = client->execute(makeRequest(HttpMethod::GET, server.url(), 1000 * kPatience.count()));
 
     const std::size_t growthMib = (residentKib("VmHWM") - std::min(before, residentKib("VmHWM"))) / 1024;
     EXPECT_EQ(response.statusCode, 0);

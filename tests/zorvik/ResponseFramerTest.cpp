@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/net/SharedText.hpp"
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ResponseFramer.hpp"
 
@@ -294,7 +295,7 @@ std::string repeated(const std::string& text, std::size_t count) {
 
 struct HeadLimitCase {
     std::string name;
-    std::string input;
+    testsupport::net::SharedText input;
     const char* error;  // null: the input frames as one complete response
 
     friend void PrintTo(const HeadLimitCase& c, std::ostream* out) { *out << c.name; }
@@ -304,9 +305,9 @@ std::vector<HeadLimitCase> headLimitCases() {
     const char* tooLarge = "Response head exceeds 262144 bytes";
     const std::string blank = "\r\n\r\n";
     return {
-        {"HeadAtTheLimit", headOfSize(262144) + blank, nullptr},
-        {"HeadPastTheLimit", headOfSize(262145) + blank, tooLarge},
-        {"UnfinishedHeadPastTheLimit", headOfSize(262145) + "\r\n\r", tooLarge},
+        {"HeadAtTheLimit", [blank] { return headOfSize(262144) + blank; }, nullptr},
+        {"HeadPastTheLimit", [blank] { return headOfSize(262145) + blank; }, tooLarge},
+        {"UnfinishedHeadPastTheLimit", [] { return headOfSize(262145) + "\r\n\r"; }, tooLarge},
         {"FiveHundredFields", headWithFields(500) + blank, nullptr},
         {"FiveHundredAndOneFields", headWithFields(501) + blank, "Response head has more than 500 fields"},
         {"TenInterimHeads", repeated(kContinue, 10) + kNext, nullptr},

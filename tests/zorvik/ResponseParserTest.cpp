@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/net/SharedText.hpp"
 #include "zorvik/HttpClientBase.hpp"
 #include "zorvik/detail/ResponseHead.hpp"
 #include "zorvik/detail/ResponseParser.hpp"
@@ -19,11 +20,11 @@ using Headers = std::map<std::string, std::string>;
 
 struct ParseCase {
     std::string name;
-    std::string text;
+    testsupport::net::SharedText text;
     int status;
     std::string reason;
     Headers headers;
-    std::string body;
+    testsupport::net::SharedText body;
 };
 
 void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }

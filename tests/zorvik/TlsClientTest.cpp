@@ -4,6 +4,7 @@
 #include "TlsTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/SharedText.hpp"
 #include "support/net/TestCertificates.hpp"
 #include "support/net/TlsLoopbackServer.hpp"
 #include "zorvik/CompressionHandler.hpp"
@@ -279,8 +280,8 @@ TEST_P(TlsClient, LargeRequestBodyIsSentWhole) {
 
 struct BodyCase {
     const char* name;
-    std::string reply;
-    std::string expectedBody;
+    testsupport::net::SharedText reply;
+    testsupport::net::SharedText expectedBody;
 };
 
 void PrintTo(const BodyCase& testCase, std::ostream* out) {
@@ -311,7 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BodyCase{"ChunkedGzip", chunkedResponse(CompressionHandler::compressGzip(kDocument), 5,
                                                               {{"Content-Encoding", "gzip"}}),
                                kDocument},
-                      BodyCase{"Large", okResponse(std::string(200000, 'z')), std::string(200000, 'z')})),
+                      BodyCase{"Large", [] { return okResponse(std::string(200000, 'z')); },
+                               [] { return std::string(200000, 'z'); }})),
     BackendCaseName());
 
 // A body without a length ends where the peer closes; over TLS that close may

@@ -165,14 +165,14 @@ TEST(UringClient, ConnectionsThatCloseFreeTheirPlaceAtTheDefaultLimitBeforeTheir
             allFinished.set_value();
         }
     };
-    const auto request = makeRequest(HttpMethod::GET, server.url());
+    const auto request = makeRequest(HttpMethod::GET, server.url(), kPatientMs);
     for (std::size_t i = 0; i < chains; ++i) {
         client->submit(request, [&](HttpResponse first) {
             record(first, false);
             client->submit(request, [&](HttpResponse second) { record(second, true); });
         });
     }
-    ASSERT_EQ(allFinished.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_EQ(allFinished.get_future().wait_for(kPatience), std::future_status::ready);
     EXPECT_EQ(failures, std::vector<std::string>{});
     EXPECT_EQ(server.acceptCount(), 2 * chains);
 }
