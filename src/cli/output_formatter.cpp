@@ -61,6 +61,10 @@ void OutputFormatter::line(std::string_view text) { out_ << text << '\n'; }
 
 void OutputFormatter::write(std::string_view text) { out_ << text; }
 
+void OutputFormatter::description(std::string_view text) {
+    write("\n" + visibleText(text, LineBreaks::FreeText) + "\n");
+}
+
 void OutputFormatter::message(std::string_view text) {
     if (mode() == Mode::Table) {
         line(visibleText(text, LineBreaks::Keep));

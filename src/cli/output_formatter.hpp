@@ -113,6 +113,9 @@ private:
     // Writes the text as it is whatever the mode: platform text in it must
     // have gone through visibleText already.
     void write(std::string_view text);
+    // A description after a record's table: free text typed in a web form,
+    // set off by a blank line, its line breaks kept (CR LF ones included).
+    void description(std::string_view text);
 
     // The pattern every record renderer follows. JSON: the raw body. Quiet:
     // keyOf(record) and "\n" per record. Table: headers and one rowOf(record)

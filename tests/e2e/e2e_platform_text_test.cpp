@@ -53,13 +53,18 @@ const std::vector<CommandCase> platformTextCases{
      {0, tableText({{"ID", "NAME", "KIND", "VERSION", "PERMISSIONS", "SCOPES", "ARCHIVED"},
                     {"r2", "Ops", "CUSTOM", "3", "", "", "no"}}) + "\n" + shown + "\nnext\n", ""}},
     // Typed in a web form: a CR LF pair ends a line as a line feed does; a
-    // lone CR, which could rewrite the line, does not.
+    // lone CR, which could rewrite the line, does not. Roles and actions alike.
     {"RoleDescriptionCrLf", {"role", "show", "r2", "--organization", "acme"}, "",
      {organizationList, roleList,
       get(rolesPath + "/r2", R"({"id":"r2","name":"Ops","kind":"CUSTOM","version":3,)"
                              R"("description":"line1\r\nline2\r\n\tindented\rx"})")},
      {0, tableText({{"ID", "NAME", "KIND", "VERSION", "PERMISSIONS", "SCOPES", "ARCHIVED"},
                     {"r2", "Ops", "CUSTOM", "3", "", "", "no"}}) + "\nline1\r\nline2\r\n\tindented^Mx\n", ""}},
+    {"ActionDescriptionCrLf", {"action", "show", "deploy"}, "",
+     {get("/api/actions", R"([{"code":"deploy","displayName":"Deploy","category":"ops","formId":"f-d",)"
+                          R"("description":"line1\r\nline2\r\n\tindented\rx","outputs":[]}])")},
+     {0, tableText({{"CODE", "NAME", "CATEGORY", "FORM"}, {"deploy", "Deploy", "ops", "f-d"}}) +
+             "\nline1\r\nline2\r\n\tindented^Mx\n", ""}},
     {"CatalogResourceTypesLine", {"access", "catalog"}, "",
      {get("/api/authorization/catalog", R"({"version":3,"resourceTypes":["WORKSPACE",")" + hostileJson + R"("]})")},
      {0, "Catalog version: 3\nResource types: WORKSPACE," + shown + "\n\n" +

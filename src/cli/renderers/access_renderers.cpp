@@ -91,8 +91,7 @@ std::vector<std::string> effectiveRow(const model::AuthorizationDecision& decisi
 void OutputFormatter::authorizationRole(const model::AuthorizationRole& role, std::string_view rawBody) {
     const bool tableWritten = renderRecord(role, rawBody, roleHeaders, idOf<model::AuthorizationRole>, roleRow);
     if (tableWritten && !role.description.empty()) {
-        // Free text of several lines, as a message may be.
-        write("\n" + visibleText(role.description, LineBreaks::FreeText) + "\n");
+        description(role.description);
     }
 }
 

@@ -64,14 +64,13 @@ void OutputFormatter::actions(const std::vector<model::ActionDefinition>& action
 }
 
 void OutputFormatter::action(const model::ActionDefinition& action, std::string_view rawBody) {
-    // The lines after the table go through message(), which writes in table
-    // mode only: exactly when the table itself was written.
+    // What follows the table is written in table mode only: exactly when
+    // the table itself was written.
     if (!renderRecord(action, rawBody, actionHeaders, actionCode, actionRow)) {
         return;
     }
     if (!action.description.empty()) {
-        message("");
-        message(action.description);
+        description(action.description);
     }
     if (action.outputs.empty()) {
         return;
