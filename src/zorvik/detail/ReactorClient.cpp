@@ -62,7 +62,8 @@ private:
             try {
                 const WakeupRound round;
                 core_.resumeConnections();
-                if (!backend_->waitOnce(core_, failure)) {
+                // Otherwise the round ends here, and the next one waits.
+                if (core_.roundMayWait() && !backend_->waitOnce(core_, failure)) {
                     break;
                 }
                 core_.endRound();
