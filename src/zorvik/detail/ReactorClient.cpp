@@ -62,7 +62,8 @@ private:
             try {
                 const WakeupRound round;
                 core_.resumeConnections();
-                // Otherwise the round ends here, and the next one waits.
+                // A wait that could block after steps would hold back their
+                // wakes: the round ends first, and the next one waits.
                 if (core_.roundMayWait() && !backend_->waitOnce(core_, failure)) {
                     break;
                 }
