@@ -277,10 +277,12 @@ TEST_P(TlsClientBudgetStop, LeavesNoRecordUnread) {
             testsupport::net::OneConnectionServer late([&](int fd) {
                 testsupport::net::readRequestHead(fd);
                 accepted.set_value(fd);
-                done.get_future().wait();
+                done.get_future().wait_for(zorvik::testing::kPatience);
             });
             auto lateAnswer = client->executeAsync(makeRequest(HttpMethod::GET, late.url()));
-            const int lateFd = accepted.get_future().get();
+            auto acceptedFd = accepted.get_future();
+            ASSERT_EQ(acceptedFd.wait_for(zorvik::testing::kPatience), std::future_status::ready);
+            const int lateFd = acceptedFd.get();
             core.setRoundBudget(std::chrono::nanoseconds(0));
             std::promise<HttpResponse> answered;
             // Sent from the step that completes the answer, so it is there
