@@ -3,17 +3,13 @@
 // busy connection's step. A load names its transport, back end and number of
 // bodies; the request whose server never answers has a 200 ms deadline. Each
 // load runs BENCH_ROUNDS times (default 5) and prints how long after its
-// deadline the 408 arrived: best, median and worst. BENCH_ONLY picks loads
-// whose name holds its text.
-#include "SilentLogger.hpp"
-#include "support/net/TestCertificates.hpp"
+// deadline the 408 arrived: best, median and worst. Then the wake loads
+// (WakeLatenessLoads.cpp): how long a completed answer waits for its caller.
+// BENCH_ONLY picks loads whose name holds its text.
+#include "LatenessSupport.hpp"
 #include "zorvik/AsyncSession.hpp"
 #include "zorvik/HttpClient.hpp"
-#include "zorvik/OpenSSLContext.hpp"
-#include "zorvik/ZorvikConfig.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
@@ -34,14 +30,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::listenLoopback;
+using bench::readHead;
+using bench::Transport;
 using zorvik::IoBackend;
 
 constexpr int kDeadlineMs = 200;
 constexpr std::uint64_t kBody = std::uint64_t{1} << 30;
 constexpr std::size_t kPiece = std::size_t{8} << 20;
-
-enum class Transport { Plain, Tls, Session };
 
 struct Load {
     const char* name;
@@ -49,30 +46,6 @@ struct Load {
     IoBackend backend;
     int bodies;
 };
-
-int listenLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || ::listen(fd, 128) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::perror("listen");
-        std::exit(1);
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-void readHead(int fd, SSL* ssl) {
-    std::string head;
-    char byte = 0;
-    while (head.find("\r\n\r\n") == std::string::npos &&
-           (ssl ? SSL_read(ssl, &byte, 1) : ::recv(fd, &byte, 1, 0)) == 1) {
-        head += byte;
-    }
-}
 
 // Accepts `count` connections and answers each with a body far larger than
 // what the client can read before the deadline, sent until `stop`.
@@ -160,35 +133,9 @@ private:
     std::vector<std::thread> threads_;
 };
 
-SSL_CTX* serverContext() {
-    static SSL_CTX* context = [] {
-        const auto& files = testsupport::net::TestCertificates::shared().localhost();
-        SSL_CTX* made = SSL_CTX_new(TLS_server_method());
-        if (SSL_CTX_use_certificate_chain_file(made, files.certificate.c_str()) != 1 ||
-            SSL_CTX_use_PrivateKey_file(made, files.privateKey.c_str(), SSL_FILETYPE_PEM) != 1) {
-            std::fprintf(stderr, "cannot load the test certificate\n");
-            std::exit(1);
-        }
-        return made;
-    }();
-    return context;
-}
-
-std::shared_ptr<zorvik::HttpClient> makeClient(const Load& load) {
-    zorvik::ZorvikConfig config;
-    config.logger(std::make_shared<bench::SilentLogger>());
-    if (load.transport == Transport::Tls) {
-        auto tls = zorvik::OpenSSLContext::createDefault();
-        tls->setCABundleFile(testsupport::net::TestCertificates::shared().caFile());
-        config.ssl(tls);
-    }
-    IoBackend chosen = IoBackend::Auto;
-    return zorvik::HttpClient::create(config, load.backend, chosen);
-}
-
 // Milliseconds past its deadline at which the silent request's 408 arrived.
 double latenessThroughClient(const Load& load, BodySenders& senders, const std::string& silent) {
-    const auto client = makeClient(load);
+    const auto client = bench::makeClient(load.transport, load.backend);
     std::vector<std::future<zorvik::HttpResponse>> bodies;
     for (int i = 0; i < load.bodies; ++i) {
         bodies.push_back(client->executeAsync(zorvik::HttpRequest(zorvik::HttpMethod::GET, senders.url())));
@@ -212,7 +159,7 @@ double latenessThroughSession(const Load& load, BodySenders& senders, const std:
     const auto count = static_cast<std::uint64_t>(load.bodies + 1);
     const zorvik::AsyncSessionConfig config{
         load.backend, count, count, count, count, count, 2 * kBody, 2 * kBody, std::chrono::minutes(1), {}};
-    zorvik::AsyncSession session(makeClient(load), config, load.backend);
+    zorvik::AsyncSession session(bench::makeClient(load.transport, load.backend), config, load.backend);
     for (int i = 0; i < load.bodies; ++i) {
         session.submit(zorvik::HttpRequest(zorvik::HttpMethod::GET, senders.url()));
     }
@@ -250,7 +197,7 @@ double lateness(const Load& load) {
     const std::string silent = "http://127.0.0.1:" + std::to_string(silentPort) + "/slow";
     double late = 0;
     {
-        BodySenders senders(load.bodies, load.transport == Transport::Tls ? serverContext() : nullptr);
+        BodySenders senders(load.bodies, load.transport == Transport::Tls ? bench::serverContext() : nullptr);
         late = load.transport == Transport::Session ? latenessThroughSession(load, senders, silent)
                                                     : latenessThroughClient(load, senders, silent);
     }
@@ -295,5 +242,6 @@ int main() {
                     late[late.size() / 2], late.back());
         std::fflush(stdout);
     }
+    bench::runWakeLoads(only);
     return 0;
 }

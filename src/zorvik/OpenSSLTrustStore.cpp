@@ -218,7 +218,8 @@ STACK_OF(X509) * lookupCertificates(X509_STORE_CTX* context, const X509_NAME* na
 }
 
 // Verifies again in a new context over the same certificates and settings;
-// its outcome, chain and error become those of `context`.
+// its outcome, chain, error and matched peer name become those of `context`,
+// where the connection takes them from.
 int verifyAgain(X509_STORE_CTX* context) {
     const StoreContextPtr again = contextLike(context, X509_STORE_CTX_get0_store(context),
                                               X509_STORE_CTX_get0_cert(context), X509_STORE_CTX_get0_untrusted(context));
@@ -233,6 +234,7 @@ int verifyAgain(X509_STORE_CTX* context) {
     X509_STORE_CTX_set_error(context, X509_STORE_CTX_get_error(again.get()));
     X509_STORE_CTX_set_error_depth(context, X509_STORE_CTX_get_error_depth(again.get()));
     X509_STORE_CTX_set_current_cert(context, X509_STORE_CTX_get_current_cert(again.get()));
+    X509_VERIFY_PARAM_move_peername(X509_STORE_CTX_get0_param(context), X509_STORE_CTX_get0_param(again.get()));
     return verified;
 }
 

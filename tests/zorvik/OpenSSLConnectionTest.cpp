@@ -227,9 +227,10 @@ TEST(OpenSSLConnectionHandshake, TrustsTheStoreNamedByTheEnvironment) {
 
 // The system trust's files are parsed one at a time, in their order (the
 // certificate file, then the bundles up to the first that loads), only until
-// one gives a current issuer; the trust is that of parsing them all. The
-// watched bundle holds the CA; whether it was opened shows how far the search
-// went.
+// one gives a current issuer; the trust is that of parsing them all, and the
+// connection learns from it what the trust loaded up front tells it, the
+// matched host name too. The watched bundle holds the CA; whether it was
+// opened shows how far the search went.
 struct FileTrustCase {
     const char* name;
     const char* certificateFile;
@@ -272,6 +273,16 @@ std::string trustFile(const std::string& name) {
 
 class OpenSSLConnectionFileTrust : public ::testing::TestWithParam<FileTrustCase> {};
 
+// The host name the verification matched, as the connection holds it once the handshake is done.
+std::string matchedPeerName;
+
+void recordPeerName(const SSL* ssl, int where, int) {
+    if ((where & SSL_CB_HANDSHAKE_DONE) != 0) {
+        const char* name = SSL_get0_peername(const_cast<SSL*>(ssl));
+        matchedPeerName = name != nullptr ? name : "(none)";
+    }
+}
+
 TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     const auto& testCase = GetParam();
     const zorvik::testing::ScopedTrustStore trust(trustFile(testCase.certificateFile), trustFile(testCase.directory));
@@ -287,6 +298,8 @@ TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     }
     const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_info_callback(context.get(), recordPeerName);
+    matchedPeerName.clear();
     ASSERT_TRUE(detail::installSystemTrust(context.get(), paths));
     TlsLoopbackServer server(serving(testCase.chained ? certificates().chain().leaf : certificates().localhost()));
     OpenSSLConnection connection(context.get());
@@ -294,6 +307,7 @@ TEST_P(OpenSSLConnectionFileTrust, ReadsFilesOnlyUntilACurrentIssuer) {
     const auto outcome = handshake(connection, server, "localhost");
 
     EXPECT_EQ(outcome.completed, testCase.completes) << outcome.error;
+    EXPECT_EQ(matchedPeerName, testCase.completes ? "localhost" : "");
     char event[256];
     EXPECT_EQ(::read(watch, event, sizeof event) > 0, testCase.watchedOpened);
     ::close(watch);

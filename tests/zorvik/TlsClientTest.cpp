@@ -4,6 +4,7 @@
 #include "TlsTestSupport.hpp"
 #include "support/net/HttpReplies.hpp"
 #include "support/net/LoopbackServer.hpp"
+#include "support/net/OneConnectionServer.hpp"
 #include "support/net/SharedText.hpp"
 #include "support/net/TestCertificates.hpp"
 #include "support/net/TlsLoopbackServer.hpp"
@@ -15,6 +16,8 @@
 
 #include <sys/socket.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -227,10 +230,15 @@ TEST_P(TlsClient, RecordAfterTheResponseIsNeverTakenForTheNextOne) {
 // inside TLS, where no poll of the socket sees it. With a budget of one byte
 // every step stops after one record, and the whole answer comes in one write
 // of 1,000-byte records, read by the reactor or by a caller driving its
-// pooled connection: it must still arrive whole.
+// pooled connection: it must still arrive whole. Its last record is read by
+// a step the reactor queued, after which nothing is queued: whoever waits
+// for the answer hears at once, and so does a connection whose answer that
+// step lets in, in a round with no time to spare.
+enum class Reader { TheReactor, ItsCaller, TheReactorForAFlyingCaller, TheReactorBesideALateAnswer };
+
 struct BudgetStopCase {
     const char* name;
-    bool callerDrives;
+    Reader reader;
 };
 
 void PrintTo(const BudgetStopCase& testCase, std::ostream* out) {
@@ -247,21 +255,65 @@ TEST_P(TlsClientBudgetStop, LeavesNoRecordUnread) {
     server.http().enqueue(Reply{okResponse("warm")});
     server.http().enqueue(Reply{okResponse(body)});
     const auto client = clientWith(trustingContext());
-    zorvik::testing::coreOf(*client).setStepReadBudget(1);
+    auto& core = zorvik::testing::coreOf(*client);
+    core.setStepReadBudget(1);
     ASSERT_EQ(get(*client, server.url()).getBody(), "warm");
 
     const auto request = makeRequest(HttpMethod::GET, server.url());
-    const auto response = testCase().callerDrives ? client->execute(request) : client->executeAsync(request).get();
+    HttpResponse response = detail::failureResponse("not read");
+    switch (testCase().reader) {
+        case Reader::TheReactor:
+            response = client->executeAsync(request).get();
+            break;
+        case Reader::ItsCaller:
+            response = client->execute(request);
+            break;
+        case Reader::TheReactorForAFlyingCaller:
+            response = HttpClient::flyAsync(client, request).get();
+            break;
+        case Reader::TheReactorBesideALateAnswer: {
+            std::promise<int> accepted;
+            std::promise<void> done;
+            testsupport::net::OneConnectionServer late([&](int fd) {
+                testsupport::net::readRequestHead(fd);
+                accepted.set_value(fd);
+                done.get_future().wait_for(zorvik::testing::kPatience);
+            });
+            auto lateAnswer = client->executeAsync(makeRequest(HttpMethod::GET, late.url()));
+            auto acceptedFd = accepted.get_future();
+            ASSERT_EQ(acceptedFd.wait_for(zorvik::testing::kPatience), std::future_status::ready);
+            const int lateFd = acceptedFd.get();
+            core.setRoundBudget(std::chrono::nanoseconds(0));
+            std::promise<HttpResponse> answered;
+            // Sent from the step that completes the answer, so it is there
+            // before the reactor's next wait.
+            client->submit(request, [&](HttpResponse whole) {
+                testsupport::net::sendAll(lateFd, okResponse("late"));
+                answered.set_value(std::move(whole));
+            });
+            response = answered.get_future().get();
+            EXPECT_EQ(lateAnswer.get().getBody(), "late");
+            done.set_value();
+            break;
+        }
+    }
 
     EXPECT_EQ(response.statusCode, 200) << response.statusMessage;
     EXPECT_TRUE(response.getBody() == body) << response.getBody().size() << " bytes";
+    EXPECT_EQ(core.wakesHeldOverWaits(), 0u);
+    EXPECT_EQ(core.stepsRefusedAfterWaits(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Readers, TlsClientBudgetStop,
-                         ::testing::Combine(kReactorBackends,
-                                            ::testing::Values(BudgetStopCase{"ReadByTheReactor", false},
-                                                              BudgetStopCase{"ReadByItsCaller", true})),
-                         BackendCaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Readers, TlsClientBudgetStop,
+    ::testing::Combine(kReactorBackends,
+                       ::testing::Values(BudgetStopCase{"ReadByTheReactor", Reader::TheReactor},
+                                         BudgetStopCase{"ReadByItsCaller", Reader::ItsCaller},
+                                         BudgetStopCase{"ReadByTheReactorForAFlyingCaller",
+                                                        Reader::TheReactorForAFlyingCaller},
+                                         BudgetStopCase{"ReadByTheReactorBesideALateAnswer",
+                                                        Reader::TheReactorBesideALateAnswer})),
+    BackendCaseName());
 
 TEST_P(TlsClient, LargeRequestBodyIsSentWhole) {
     TlsLoopbackServer server;

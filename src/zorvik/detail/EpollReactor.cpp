@@ -112,7 +112,7 @@ void EpollReactor::drainWakeup() {
 bool EpollReactor::waitOnce(ReactorCore& core, std::string& failure) {
     epoll_event events[kMaxEvents];
     const int count =
-        ::epoll_wait(epollFd_, events, kMaxEvents, core.hasConnectionsToResume() ? 0 : kWaitMilliseconds);
+        ::epoll_wait(epollFd_, events, kMaxEvents, core.waitStarts() ? kWaitMilliseconds : 0);
     if (count < 0) {
         if (errno == EINTR) {
             return true;

@@ -31,10 +31,10 @@ public:
     virtual void wakeReactor() = 0;
     // Most bytes taken by one read.
     virtual std::size_t readChunkSize() const { return 8192; }
-    // On the reactor thread: waits up to about 100 ms (not at all while the
-    // core has connections to resume) and hands every ready connection to the
-    // core's processReady. False when waiting failed for good; `failure` then
-    // says why.
+    // On the reactor thread: waits up to about 100 ms when the core's
+    // waitStarts, asked right before, says it may block (else not at all) and
+    // hands every ready connection to the core's processReady. False when
+    // waiting failed for good; `failure` then says why.
     virtual bool waitOnce(ReactorCore& core, std::string& failure) = 0;
 };
 

@@ -62,7 +62,9 @@ private:
             try {
                 const WakeupRound round;
                 core_.resumeConnections();
-                if (!backend_->waitOnce(core_, failure)) {
+                // A wait that could block after steps would hold back their
+                // wakes: the round ends first, and the next one waits.
+                if (core_.roundMayWait() && !backend_->waitOnce(core_, failure)) {
                     break;
                 }
                 core_.endRound();

@@ -70,15 +70,25 @@ public:
     // Reactor thread, one round at a time: resumeConnections opens a round
     // and steps the connections queued for a step, oldest first, while the
     // round's budget lasts; the back end's waitOnce hands over the ready
-    // ones; endRound runs the deadline scan once its interval has passed.
+    // ones, unless its wait could block after those steps; endRound runs the
+    // deadline scan once its interval has passed.
     void resumeConnections();
     ConnectionPtr findConnection(int fd) const { return table_.find(fd); }
     // Steps the connection, or queues it for the next round once this one's
     // budget is spent. A step that stops on its read budget queues it too:
     // TLS may hold its bytes where no poll sees them.
     void processReady(const ConnectionPtr& connection);
-    // While there are any, a back end must not block.
-    bool hasConnectionsToResume() const { return round_.hasQueued(); }
+    // Whether the back end's wait belongs to this round: one that may block
+    // comes only before the round's first step, so that the steps' wakes do
+    // not wait behind it and the steps after it have a budget of their own.
+    bool roundMayWait() const { return round_.hasQueued() || !round_.hasStepped(); }
+    // Called by the back end right before it waits: true when it may block,
+    // false while connections wait for a step.
+    bool waitStarts() {
+        const bool mayBlock = !round_.hasQueued();
+        round_.waitStarts(mayBlock);
+        return mayBlock;
+    }
     void endRound();
     // Fails every request queued on the connection with `message` and closes it.
     void failConnection(const ConnectionPtr& connection, const std::string& message) {
@@ -89,6 +99,8 @@ public:
     void setRoundBudget(Clock::duration budget) { round_.setBudget(budget); }
     void setStepReadBudget(std::size_t bytes) { round_.setStepReadBudget(bytes); }
     std::size_t mostStepsBetweenScans() const { return round_.mostStepsBetweenScans(); }
+    std::size_t wakesHeldOverWaits() const { return round_.wakesHeldOverWaits(); }
+    std::size_t stepsRefusedAfterWaits() const { return round_.stepsRefusedAfterWaits(); }
 
     // Teardown, in this order: stop taking requests and run the resolver
     // tasks still queued; (the client stops its reactor thread); fail what is

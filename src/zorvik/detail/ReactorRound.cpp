@@ -1,12 +1,22 @@
 #include "zorvik/detail/ReactorRound.hpp"
 
+#include "zorvik/detail/WakeupRound.hpp"
+
 #include <utility>
 
 namespace zorvik::detail {
 
 void ReactorRound::open() {
     open_ = true;
+    afterBlockingWait_ = false;
     steps_ = 0;
+}
+
+void ReactorRound::waitStarts(bool mayBlock) {
+    afterBlockingWait_ = open_ && mayBlock;
+    if (afterBlockingWait_) {
+        wakesHeldOverWaits_.fetch_add(WakeupRound::pendingCount(), std::memory_order_relaxed);
+    }
 }
 
 bool ReactorRound::mayStep() {
@@ -18,8 +28,12 @@ bool ReactorRound::mayStep() {
     if (steps_ == 0) {
         ends_ = now + budget_.load(std::memory_order_relaxed);
     } else if (now >= ends_) {
+        if (std::exchange(afterBlockingWait_, false)) {
+            stepsRefusedAfterWaits_.fetch_add(1, std::memory_order_relaxed);
+        }
         return false;
     }
+    afterBlockingWait_ = false;
     ++steps_;
     ++stepsSinceScan_;
     return true;

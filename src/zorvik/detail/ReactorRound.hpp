@@ -15,8 +15,11 @@ namespace zorvik::detail {
 // first step always runs); connections still due a step then wait in one
 // queue, oldest first, and the next round steps them before anything new.
 // The scan, and the wakes put off to a round's end, so come about once per
-// budget however many connections have bytes waiting. Reactor thread only,
-// but for the budgets and the count, which tests may narrow and read.
+// budget however many connections have bytes waiting. A wait that may block
+// starts a round of its own: the steps before it must not hold their wakes
+// or the scan behind it, and the steps after it get a whole budget. Reactor
+// thread only, but for the budgets and the counts, which tests may narrow and
+// read.
 class ReactorRound {
 public:
     using ConnectionPtr = std::shared_ptr<ConnectionState>;
@@ -35,6 +38,10 @@ public:
     // Closes the round; true when the deadline scan is due, which is then
     // taken as done.
     bool close();
+    // Whether the round has stepped a connection yet.
+    bool hasStepped() const { return steps_ > 0; }
+    // The back end's wait starts; `mayBlock` when nothing is queued.
+    void waitStarts(bool mayBlock);
 
     // Connections due a step without waiting for readiness: TLS may hold
     // their bytes where no poll sees them, or the round had no time left.
@@ -50,10 +57,16 @@ public:
     void setBudget(Clock::duration budget) { budget_.store(budget, std::memory_order_relaxed); }
     void setStepReadBudget(std::size_t bytes) { stepReadBudget_.store(bytes, std::memory_order_relaxed); }
     std::size_t mostStepsBetweenScans() const { return mostStepsBetweenScans_.load(std::memory_order_relaxed); }
+    // Wakes still put off when a wait that may block started, and steps
+    // refused right after such a wait: both stay at zero while such a wait
+    // starts only a round.
+    std::size_t wakesHeldOverWaits() const { return wakesHeldOverWaits_.load(std::memory_order_relaxed); }
+    std::size_t stepsRefusedAfterWaits() const { return stepsRefusedAfterWaits_.load(std::memory_order_relaxed); }
 
 private:
     std::deque<ConnectionPtr> queued_;
     bool open_ = false;
+    bool afterBlockingWait_ = false;
     std::size_t steps_ = 0;
     std::size_t stepsSinceScan_ = 0;
     Clock::time_point ends_{};
@@ -61,6 +74,8 @@ private:
     std::atomic<Clock::duration> budget_{kBudget};
     std::atomic<std::size_t> stepReadBudget_{kStepReadBudget};
     std::atomic<std::size_t> mostStepsBetweenScans_{0};
+    std::atomic<std::size_t> wakesHeldOverWaits_{0};
+    std::atomic<std::size_t> stepsRefusedAfterWaits_{0};
 };
 
 }  // namespace zorvik::detail

@@ -217,7 +217,7 @@ std::size_t UringReactor::pendingPollCount() {
 
 bool UringReactor::waitOnce(ReactorCore& core, std::string& failure) {
     __kernel_timespec timeout{};
-    timeout.tv_nsec = core.hasConnectionsToResume() ? 0 : kWaitNanoseconds;
+    timeout.tv_nsec = core.waitStarts() ? kWaitNanoseconds : 0;
     io_uring_cqe* completion = nullptr;
     const int result = io_uring_wait_cqe_timeout(ring_.get(), &completion, &timeout);
     if (result == -ETIME || result == -EINTR) {

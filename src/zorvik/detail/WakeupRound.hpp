@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -43,6 +44,9 @@ public:
         }
         round->wakes_.emplace_back(key, std::forward<Wake>(wake));
     }
+
+    // Wakes put off so far by the calling thread's innermost round.
+    static std::size_t pendingCount() { return current_ != nullptr ? current_->wakes_.size() : 0; }
 
 private:
     static inline thread_local WakeupRound* current_ = nullptr;
