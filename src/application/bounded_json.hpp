@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxJsonTokenBytes = std::size_t{16} << 20;
 // Parses one JSON document strictly, without comments, like
 // nlohmann::json::parse, and throws what it throws. A text past any limit
 // fails as invalid JSON: a nlohmann::json::parse_error whose message names the
-// limit.
+// limit. The tree is charged to this thread's answer budget, if there is one,
+// else to a budget of its own.
 nlohmann::json parseBoundedJson(std::string_view text);
 
 // parseBoundedJson, giving a discarded value instead of any exception of the

@@ -176,7 +176,8 @@ model::ApiResponse<std::vector<T>> parseMemberListResponse(application::port::Ht
     return withAnswerBudget([&] {
         RecordListSink<T> sink(parse);
         const nlohmann::json root = parseJsonList(response, member, sink);
-        std::vector<T> items = sink.streamed() ? std::move(sink).records() : mapElements(arrayMember(root, member), parse);
+        std::vector<T> items =
+            sink.streamed() ? std::move(sink).records() : mapElements(arrayMember(root, member), parse);
         return model::ApiResponse<std::vector<T>>{std::move(items), std::move(response.body)};
     });
 }

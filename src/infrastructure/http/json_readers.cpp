@@ -1,10 +1,9 @@
 #include "infrastructure/http/json_readers.hpp"
 
-#include "infrastructure/http/json_element_walk.hpp"
-
 #include <utility>
 
 #include "application/json_memory_budget.hpp"
+#include "infrastructure/http/json_element_walk.hpp"
 
 namespace quarlino::quil::infrastructure::http {
 
