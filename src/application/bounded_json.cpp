@@ -24,16 +24,21 @@ constexpr std::size_t kStringBytes = 48;
 constexpr std::size_t kObjectBytes = 64;
 constexpr std::size_t kArrayBytes = 32;
 
-std::size_t textBytes(std::size_t length) { return length < 16 ? 0 : (length + 1 + 8 + 15) / 16 * 16; }
+// Where the list handed to a sink sits: the root, or a member of a root object.
+struct SunkList {
+    JsonListSink& sink;
+    std::optional<std::string_view> member;
+};
 
 // Builds the document from the library's parse events as its own parser does,
 // and stops the parse at the first value past a limit. Strings and keys are
 // moved out of the parser's buffer rather than copied. With a sink, the
-// elements of a root array go to it one by one instead of into the tree.
+// elements of its list go to it one by one instead of into the tree.
 class BoundedDocumentBuilder {
 public:
-    BoundedDocumentBuilder(Json& root, bool allowExceptions, const JsonElementSink* sink)
-        : root_(root), allowExceptions_(allowExceptions), sink_(sink) {}
+    BoundedDocumentBuilder(Json& root, bool allowExceptions, const SunkList* sunk)
+        : root_(root), allowExceptions_(allowExceptions), sunk_(sunk),
+          budget_(JsonMemoryBudget::current() != nullptr ? *JsonMemoryBudget::current() : ownBudget_) {}
 
     bool null() { return add(nullptr); }
     bool boolean(bool value) { return add(value); }
@@ -41,17 +46,21 @@ public:
     bool number_unsigned(Json::number_unsigned_t value) { return add(value); }
     bool number_float(Json::number_float_t value, const Json::string_t& /*text*/) { return add(value); }
     bool string(Json::string_t& value) {
-        const std::size_t text = textBytes(value.size());
-        elementText_ += text;
-        return charge(kStringBytes + text) && add(std::move(value));
+        return charge(kStringBytes + stringHeapBytes(value.size())) && add(std::move(value));
     }
     bool binary(Json::binary_t& value) { return add(std::move(value)); }
 
-    bool start_object(std::size_t /*size*/) { return open(Json::value_t::object, kObjectBytes); }
+    bool start_object(std::size_t /*size*/) {
+        if (sunk_ != nullptr && !sunk_->member && open_.empty()) {
+            return stop(Json::object());  // no list: nothing of it is worth reading
+        }
+        return open(Json::value_t::object, kObjectBytes);
+    }
     bool key(Json::string_t& name) {
-        if (!charge(kMemberBytes + textBytes(name.size()))) {
+        if (!charge(kMemberBytes + stringHeapBytes(name.size()))) {
             return false;
         }
+        atListMember_ = sunk_ != nullptr && sunk_->member && open_.size() == 1 && name == *sunk_->member;
         member_ = &(*open_.back()->get_ptr<Json::object_t*>())[std::move(name)];
         return true;
     }
@@ -72,31 +81,41 @@ public:
         return false;
     }
 
-private:
-    bool charge(std::size_t bytes) {
-        used_ += bytes;
-        return used_ <= kMaxJsonBytes ||
-               refuse("JSON taking more than " + std::to_string(kMaxJsonBytes) + " bytes of memory");
-    }
+    // Whether the parse ended early on purpose, with a usable result.
+    bool stopped() const { return stopped_; }
 
-    // Whether the next value is an element of a root array that goes to the sink.
-    bool inSunkList() const { return sink_ != nullptr && open_.size() == 1 && open_.front() == &root_; }
+private:
+    bool charge(std::size_t bytes) { return budget_.tryCharge(bytes) || refuse(jsonMemoryRefusal()); }
+
+    // Whether the next value takes the place of the sink's list.
+    bool atListPlace() const {
+        if (sunk_ == nullptr) {
+            return false;
+        }
+        return sunk_->member ? open_.size() == 1 && atListMember_ : open_.empty();
+    }
+    // Whether the next value is an element of the sink's list.
+    bool inList() const { return list_ != nullptr && !open_.empty() && open_.back() == list_; }
 
     // What the place of the next value costs (an object member's was charged with its key).
     std::size_t slotBytes() const {
         if (open_.empty()) {
             return kRootBytes;
         }
-        return !inSunkList() && open_.back()->is_array() ? kArraySlotBytes : 0;
+        return !inList() && open_.back()->is_array() ? kArraySlotBytes : 0;
     }
 
     template <typename Value>
     Json* place(Value&& value) {
+        if (atListPlace()) {
+            list_ = nullptr;
+            sunk_->sink.drop();
+        }
         if (open_.empty()) {
             root_ = Json(std::forward<Value>(value));
             return &root_;
         }
-        if (inSunkList()) {
+        if (inList()) {
             element_ = Json(std::forward<Value>(value));
             return &element_;
         }
@@ -107,15 +126,23 @@ private:
         return member_;
     }
 
-    // The element is dropped: what stays charged is what the sink keeps of
-    // it and the strings it may have copied.
+    // The element is dropped: what stays charged is what the sink keeps of it.
     bool sinkElement() {
-        const std::size_t kept = (*sink_)(element_);
+        const std::size_t treeBytes = budget_.used() - elementStart_;
+        const bool more = sunk_->sink.take(element_);
         element_ = Json();
-        used_ = elementStart_ + elementText_ + kept;
-        elementText_ = 0;
-        elementStart_ = used_;
-        return charge(0);
+        budget_.release(treeBytes);
+        elementStart_ = budget_.used();
+        return more || stop(Json());
+    }
+
+    // Ends the parse early; `root` takes the root's place unless it is null.
+    bool stop(Json root) {
+        if (!root.is_null()) {
+            root_ = std::move(root);
+        }
+        stopped_ = true;
+        return false;
     }
 
     template <typename Value>
@@ -123,9 +150,9 @@ private:
         if (!charge(slotBytes())) {
             return false;
         }
-        const bool sunk = inSunkList();
+        const bool element = inList();
         place(std::forward<Value>(value));
-        return !sunk || sinkElement();
+        return !element || sinkElement();
     }
 
     bool open(Json::value_t type, std::size_t bytes) {
@@ -135,28 +162,33 @@ private:
         if (!charge(bytes + slotBytes())) {
             return false;
         }
+        const bool opensList = type == Json::value_t::array && atListPlace();
         open_.push_back(place(type));
-        if (inSunkList()) {  // the list opens: the baseline of its first element
-            elementStart_ = used_;
-            elementText_ = 0;
+        if (opensList) {  // the baseline of its first element
+            list_ = open_.back();
+            sunk_->sink.restart();
+            elementStart_ = budget_.used();
         }
         return true;
     }
 
     bool close() {
         open_.pop_back();
-        return !inSunkList() || sinkElement();
+        return !inList() || sinkElement();
     }
 
     Json& root_;
     bool allowExceptions_;
-    const JsonElementSink* sink_;
-    std::vector<Json*> open_;  // the containers being filled, innermost last
-    Json* member_ = nullptr;   // the object member the next value fills
-    std::size_t used_ = 0;     // bytes charged so far
-    Json element_;             // the list element being built for the sink
-    std::size_t elementStart_ = 0;  // bytes charged before that element
-    std::size_t elementText_ = 0;   // bytes of the long strings read since then
+    const SunkList* sunk_;
+    JsonMemoryBudget ownBudget_;  // unused within an answer's budget
+    JsonMemoryBudget& budget_;
+    std::vector<Json*> open_;        // the containers being filled, innermost last
+    Json* member_ = nullptr;         // the object member the next value fills
+    bool atListMember_ = false;      // whether that member is where the sink's list goes
+    Json* list_ = nullptr;           // the sink's list while it is open
+    Json element_;                   // the list element being built for the sink
+    std::size_t elementStart_ = 0;   // bytes charged before that element
+    bool stopped_ = false;
 };
 
 constexpr auto kTokenSeparators = [] {
@@ -216,14 +248,14 @@ bool hasTokenLongerThan(std::string_view text, std::size_t limit) {
     return false;
 }
 
-Json parse(std::string_view text, bool allowExceptions, const JsonElementSink* sink) {
+Json parse(std::string_view text, bool allowExceptions, const SunkList* sunk) {
     Json root;
-    BoundedDocumentBuilder builder(root, allowExceptions, sink);
+    BoundedDocumentBuilder builder(root, allowExceptions, sunk);
     if (hasTokenLongerThan(text, kMaxJsonTokenBytes)) {
         builder.refuse("JSON token longer than " + std::to_string(kMaxJsonTokenBytes) + " bytes");
         return Json(Json::value_t::discarded);
     }
-    if (!Json::sax_parse(text.begin(), text.end(), &builder)) {
+    if (!Json::sax_parse(text.begin(), text.end(), &builder) && !builder.stopped()) {
         return Json(Json::value_t::discarded);
     }
     return root;
@@ -235,6 +267,9 @@ Json parseBoundedJson(std::string_view text) { return parse(text, true, nullptr)
 
 Json tryParseBoundedJson(std::string_view text) { return parse(text, false, nullptr); }
 
-Json parseBoundedJsonElements(std::string_view text, const JsonElementSink& take) { return parse(text, true, &take); }
+Json parseBoundedJsonList(std::string_view text, std::optional<std::string_view> member, JsonListSink& sink) {
+    const SunkList sunk{sink, member};
+    return parse(text, true, &sunk);
+}
 
 }  // namespace quarlino::quil::application

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <optional>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
+
+#include "application/json_memory_budget.hpp"
 
 namespace quarlino::quil::application {
 
@@ -13,12 +15,6 @@ namespace quarlino::quil::application {
 // much deeper would overflow the stack in the library's recursive
 // serialisation.
 inline constexpr std::size_t kMaxJsonDepth = 512;
-// What the tree of one text may take in memory, each value charged what it
-// really holds (a tiny value in a tree costs some thirty times its text), and
-// a list mapped element by element charged what its records keep. With a
-// body at its size limit beside it, quil stays under 2 GiB; an ordinary list
-// up to that limit maps within it.
-inline constexpr std::size_t kMaxJsonBytes = std::size_t{1} << 30;
 // The library's lexer keeps two growing copies of the token it reads and
 // names the whole of it in its error, so one long string or number costs
 // several times its own size. No text of the platform's or of quil's own
@@ -28,21 +24,34 @@ inline constexpr std::size_t kMaxJsonTokenBytes = std::size_t{16} << 20;
 // Parses one JSON document strictly, without comments, like
 // nlohmann::json::parse, and throws what it throws. A text past any limit
 // fails as invalid JSON: a nlohmann::json::parse_error whose message names the
-// limit.
+// limit. The tree is charged to this thread's answer budget, if there is one,
+// else to a budget of its own.
 nlohmann::json parseBoundedJson(std::string_view text);
 
 // parseBoundedJson, giving a discarded value instead of any exception of the
 // JSON library.
 nlohmann::json tryParseBoundedJson(std::string_view text);
 
-// Takes one element of a list and returns the bytes it keeps of it beside
-// the element's strings.
-using JsonElementSink = std::function<std::size_t(const nlohmann::json& element)>;
+// Takes the elements of one list of a text as the parser completes them.
+class JsonListSink {
+public:
+    virtual ~JsonListSink() = default;
+    // The list opens; a repeated member's list starts it over.
+    virtual void restart() = 0;
+    // Another value took the list's place.
+    virtual void drop() = 0;
+    // One element, complete; false stops the parse there. Must not throw.
+    virtual bool take(const nlohmann::json& element) = 0;
+};
 
-// parseBoundedJson for a list: each element of a root array goes to `take`
-// as soon as it is complete and is dropped, so that the whole list is never
-// held as a tree; the result is then an empty array. Any other root is
-// returned whole. Elements reach `take` before the text is known to be valid.
-nlohmann::json parseBoundedJsonElements(std::string_view text, const JsonElementSink& take);
+// parseBoundedJson with one list handed to `sink` element by element, each
+// dropped once taken, so that the list is never held as a tree; it stays in
+// the result as an empty array. The list is the root array, or with
+// `member` the array under that member of a root object. An object where the
+// root array is expected ends the parse at once, as does a false from the
+// sink; the result is then what was built so far. Elements reach the sink
+// before the text is known to be valid.
+nlohmann::json parseBoundedJsonList(std::string_view text, std::optional<std::string_view> member,
+                                    JsonListSink& sink);
 
 }  // namespace quarlino::quil::application

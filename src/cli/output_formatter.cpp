@@ -97,34 +97,33 @@ void OutputFormatter::logs(const std::vector<model::ExecutionLog>& entries, std:
 
 void OutputFormatter::table(const std::vector<std::string>& headers,
                             const std::vector<std::vector<std::string>>& rows) {
-    // Cells are made visible first, so that widths count what is printed.
-    const auto visibleRow = [](const std::vector<std::string>& cells) {
-        std::vector<std::string> visible;
-        visible.reserve(cells.size());
-        for (const std::string& cell : cells) {
-            visible.push_back(visibleText(cell, LineBreaks::Show));
+    table(headers, [&](const RowVisitor& visit) {
+        for (const auto& row : rows) {
+            visit(row);
         }
-        return visible;
-    };
-    std::vector<std::vector<std::string>> lines{visibleRow(headers)};
-    lines.reserve(rows.size() + 1);
-    for (const auto& row : rows) {
-        lines.push_back(visibleRow(row));
-    }
+    });
+}
 
+void OutputFormatter::table(const std::vector<std::string>& headers, const RowWalk& walk) {
+    // Widths count cells as printed, so each is made visible first.
     std::vector<std::size_t> widths(headers.size(), 0);
-    for (const auto& cells : lines) {
+    const RowVisitor measure = [&](const std::vector<std::string>& cells) {
         for (std::size_t index = 0; index < std::min(cells.size(), widths.size()); ++index) {
-            widths[index] = std::max(widths[index], cells[index].size());
+            widths[index] = std::max(widths[index], visibleText(cells[index], LineBreaks::Show).size());
         }
-    }
+    };
     // Every column, the last one included, is padded to its width plus two.
-    for (const auto& cells : lines) {
+    const RowVisitor print = [&](const std::vector<std::string>& cells) {
         for (std::size_t index = 0; index < std::min(cells.size(), widths.size()); ++index) {
-            out_ << std::left << std::setw(static_cast<int>(widths[index] + 2)) << cells[index];
+            out_ << std::left << std::setw(static_cast<int>(widths[index] + 2))
+                 << visibleText(cells[index], LineBreaks::Show);
         }
         out_ << '\n';
-    }
+    };
+    measure(headers);
+    walk(measure);
+    print(headers);
+    walk(print);
 }
 
 void OutputFormatter::profile(const model::Profile& profile, bool active) {

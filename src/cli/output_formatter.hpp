@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -44,6 +45,13 @@ public:
     // printed) plus two blanks. Control characters in cells, line feeds and
     // tabs included, show as stand-ins, so one row is one line.
     void table(const std::vector<std::string>& headers, const std::vector<std::vector<std::string>>& rows);
+    // Hands each row of a table to the visitor, in order.
+    using RowVisitor = std::function<void(const std::vector<std::string>& cells)>;
+    using RowWalk = std::function<void(const RowVisitor& visit)>;
+    // table, with the rows made by `walk`, twice: once for the widths, once
+    // to write them, so that a long table is never held as a second copy of
+    // its records.
+    void table(const std::vector<std::string>& headers, const RowWalk& walk);
 
     // Local state: these print documents of their own in JSON mode.
     void profile(const model::Profile& profile, bool active);
@@ -136,6 +144,16 @@ private:
     std::ostream& out_;
 };
 
+// The rows of a table, one rowOf(record) per record, made afresh on each walk.
+template <typename Record, typename RowOf>
+OutputFormatter::RowWalk eachRow(std::span<const Record> records, RowOf rowOf) {
+    return [records, rowOf](const OutputFormatter::RowVisitor& visit) {
+        for (const Record& record : records) {
+            visit(rowOf(record));
+        }
+    };
+}
+
 template <typename Record, typename KeyOf, typename RowOf>
 bool OutputFormatter::renderList(std::span<const Record> records, std::string_view rawBody,
                                  const std::vector<std::string>& headers, KeyOf keyOf, RowOf rowOf) {
@@ -151,12 +169,7 @@ bool OutputFormatter::renderList(std::span<const Record> records, std::string_vi
         case Mode::Table:
             break;
     }
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(records.size());
-    for (const Record& record : records) {
-        rows.push_back(rowOf(record));
-    }
-    table(headers, rows);
+    table(headers, eachRow(records, rowOf));
     return true;
 }
 

@@ -45,6 +45,42 @@ std::string repeated(std::string_view open, std::string_view element, std::strin
 std::string tinyObjects() { return repeated("[", "{}", "]"); }
 std::string tinyObjectsInARecord() { return repeated(R"({"id":"usr-1","quarlino-token":"tok-new","a":[)", "{}", "]}"); }
 
+std::string commaSeparated(std::string_view element, std::size_t count) {
+    std::string text;
+    text.reserve(count * (element.size() + 1));
+    for (std::size_t i = 0; i < count; ++i) {
+        text.append(i == 0 ? "" : ",").append(element);
+    }
+    return text;
+}
+// Lists in a record, and in the elements of a list, each element a record.
+std::string decisionsOfEmptyObjects() { return R"({"decisions":[)" + commaSeparated("{}", 9'000'000) + "]}"; }
+std::string repositoriesOfEmptyArtifacts() {
+    const std::string artifacts = commaSeparated("{}", 9'000'000);
+    return R"([{"repository":"r1","artifacts":[)" + artifacts + R"(]},{"repository":"r2","artifacts":[)" +
+           artifacts + "]}]";
+}
+std::string objectOfTwentyMillionMembers() {
+    std::string text = "{";
+    text.reserve(240'000'002);
+    char member[16];
+    for (int i = 0; i < 20'000'000; ++i) {
+        std::snprintf(member, sizeof member, "%s\"%07d\":0", i == 0 ? "" : ",", i);
+        text += member;
+    }
+    return text + "}";
+}
+// Records far smaller than what they can hold.
+std::string sparseGrants() { return "[" + commaSeparated(R"({"id":"g"})", 1'000'000) + "]"; }
+bool isOneMillionGrantIds(const std::string& out) {
+    std::string expected;
+    expected.reserve(2'000'000);
+    for (int i = 0; i < 1'000'000; ++i) {
+        expected += "g\n";
+    }
+    return out == expected;
+}
+
 // Ordinary run logs: 1,500,000 entries are some 236 MiB; 500,001 entries of
 // four members each are past the former cap of 2,500,000 values.
 std::string logField(const char* format, int i) {
@@ -89,6 +125,8 @@ const std::string tooLarge = invalid + "JSON taking more than 1073741824 bytes o
 const std::string notAnObject = "[json.exception.type_error.306] cannot use value() with number";
 const Exchange listRuns{"GET", "/api/executions", 200, R"([{"id":"e-1","pipelineId":"pl-1","status":"RUNNING"}])"};
 const Exchange runEnded{"GET", "/api/executions/e-1", 200, R"({"id":"e-1","status":"SUCCESS"})"};
+const Exchange listProjects{"GET", "/api/project", 200, R"([{"id":"p-1","name":"web"}])"};
+const Exchange listOrganizations{"GET", "/api/organizations", 200, R"([{"id":"o1","name":"o1","slug":"o1"}])"};
 
 struct HostileAnswer {
     std::string name;
@@ -178,6 +216,21 @@ INSTANTIATE_TEST_SUITE_P(
                       {"auth", "login", "--email", "dana@example.com", "--password-stdin"},
                       "POST", "/api/v1/user/login", 200, tinyObjectsInARecord, false,
                       {1, "", "quil: " + tooLarge + "\n"}, nullptr, {}, 1, 2048 * 1024, true},
+        // What records keep is charged too: each list and each text in them.
+        HostileAnswer{"RecordWithAListPastTheBudget", {"access", "capabilities"}, "GET",
+                      "/api/authorization/capabilities?resourceType=WORKSPACE&resourceId=ws-1", 200,
+                      decisionsOfEmptyObjects, false, {1, "", "quil: " + tooLarge + "\n"}, nullptr, {}, 1,
+                      2048 * 1024, true},
+        HostileAnswer{"ListsInListElementsPastTheBudget", {"registry", "repositories", "web"}, "GET",
+                      "/api/v1/projects/p-1/registry/repositories", 200, repositoriesOfEmptyArtifacts, false,
+                      {1, "", "quil: " + tooLarge + "\n"}, nullptr, {listProjects}, 1, 2048 * 1024, true},
+        HostileAnswer{"ObjectWhereAListWasExpected", {"workspace", "list"}, "GET", "/api/workspaces", 200,
+                      objectOfTwentyMillionMembers, false,
+                      {1, "", "quil: Quarlino API returned an object where an array was expected\n"}, nullptr, {}, 1,
+                      1024 * 1024, true},
+        HostileAnswer{"SparseListPrintsWhole", {"grant", "list", "--organization", "o1", "--quiet"}, "GET",
+                      "/api/organizations/o1/authorization/grants", 200, sparseGrants, false, {0, "", ""},
+                      isOneMillionGrantIds, {listOrganizations}, 1, 1024 * 1024, true},
         // Ordinary logs past the former cap print whole.
         HostileAnswer{"RunLogOfOneAndAHalfMillionEntries", {"run", "logs", "e-1"}, "GET", "/api/executions/e-1/logs",
                       200, longLog<1'500'000>, false, {0, "", ""}, isLongLogText<1'500'000>, {listRuns}, 1,

@@ -21,16 +21,6 @@ std::vector<std::string> groupRow(const Group& group) {
     return {group.id, group.name, dashIfEmpty(group.description)};
 }
 
-template <typename Member, typename RowOf>
-std::vector<std::vector<std::string>> memberRows(const std::vector<Member>& members, RowOf rowOf) {
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(members.size());
-    for (const Member& member : members) {
-        rows.push_back(rowOf(member));
-    }
-    return rows;
-}
-
 std::vector<std::string> variableRow(const model::Variable& variable) {
     return {variable.id, variable.name, variable.value};
 }
@@ -45,7 +35,7 @@ void OutputFormatter::variableGroup(const model::VariableGroup& group, std::stri
     if (renderRecord(group, rawBody, groupHeaders, idOf<model::VariableGroup>, groupRow<model::VariableGroup>) &&
         !group.variables.empty()) {
         write("\n");
-        table(variableHeaders, memberRows(group.variables, variableRow));
+        table(variableHeaders, eachRow(std::span<const model::Variable>(group.variables), variableRow));
     }
 }
 
@@ -59,7 +49,7 @@ void OutputFormatter::secretGroup(const model::SecretGroup& group, std::string_v
     if (renderRecord(group, rawBody, groupHeaders, idOf<model::SecretGroup>, groupRow<model::SecretGroup>) &&
         !group.secrets.empty()) {
         write("\n");
-        table(secretHeaders, memberRows(group.secrets, secretRow));
+        table(secretHeaders, eachRow(std::span<const model::Secret>(group.secrets), secretRow));
     }
 }
 

@@ -84,12 +84,11 @@ void OutputFormatter::validation(const model::SourceValidation& result, std::str
         message("Pipeline source is valid");
         return;
     }
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(result.diagnostics.size());
-    for (const model::SourceDiagnostic& diagnostic : result.diagnostics) {
-        rows.push_back({diagnostic.code, location(diagnostic), diagnostic.message});
-    }
-    table(diagnosticHeaders, rows);
+    table(diagnosticHeaders,
+          eachRow(std::span<const model::SourceDiagnostic>(result.diagnostics),
+                  [](const model::SourceDiagnostic& diagnostic) -> std::vector<std::string> {
+                      return {diagnostic.code, location(diagnostic), diagnostic.message};
+                  }));
 }
 
 void OutputFormatter::execution(const model::Execution& execution, std::string_view rawBody) {

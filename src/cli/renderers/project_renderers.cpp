@@ -75,13 +75,11 @@ void OutputFormatter::action(const model::ActionDefinition& action, std::string_
     if (action.outputs.empty()) {
         return;
     }
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(action.outputs.size());
-    for (const model::ActionOutput& output : action.outputs) {
-        rows.push_back({output.name, output.type, output.description});
-    }
     message("");
-    table(actionOutputHeaders, rows);
+    table(actionOutputHeaders, eachRow(std::span<const model::ActionOutput>(action.outputs),
+                                       [](const model::ActionOutput& output) -> std::vector<std::string> {
+                                           return {output.name, output.type, output.description};
+                                       }));
 }
 
 }  // namespace quarlino::quil::cli

@@ -26,19 +26,18 @@ std::vector<std::string> registryRow(const model::ProjectRegistry& registry) {
 }
 
 // A repository without artifacts still gets a row, so that it shows at all.
-std::vector<Row> repositoryRows(const std::vector<model::RegistryRepository>& repositories) {
-    std::vector<Row> rows;
+void eachRepositoryRow(const std::vector<model::RegistryRepository>& repositories,
+                       const OutputFormatter::RowVisitor& visit) {
     for (const auto& repository : repositories) {
         const std::string component = dashIfEmpty(repository.component);
         if (repository.artifacts.empty()) {
-            rows.push_back({repository.repository, component, "-", "-", "0", "-"});
+            visit({repository.repository, component, "-", "-", "0", "-"});
         }
         for (const auto& artifact : repository.artifacts) {
-            rows.push_back({repository.repository, component, dashIfEmpty(artifact.tag), artifact.digest,
-                            std::to_string(artifact.sizeBytes), artifact.pushedAt});
+            visit({repository.repository, component, dashIfEmpty(artifact.tag), artifact.digest,
+                   std::to_string(artifact.sizeBytes), artifact.pushedAt});
         }
     }
-    return rows;
 }
 
 // repository[/component][:tag], the parts shown as "-" left out.
@@ -81,10 +80,18 @@ void OutputFormatter::projectRegistry(const model::ProjectRegistry& registry, st
 
 void OutputFormatter::registryRepositories(const std::vector<model::RegistryRepository>& repositories,
                                            std::string_view rawBody) {
-    // Rows first: the quiet form is composed from the cells of each row.
-    const std::vector<Row> rows = repositoryRows(repositories);
-    renderList(std::span<const Row>(rows), rawBody, repositoryHeaders, imageReference,
-               [](const Row& row) { return row; });
+    // The quiet form is composed from the cells of each row.
+    switch (mode()) {
+        case Mode::Json:
+            rawJson(rawBody);
+            return;
+        case Mode::Quiet:
+            eachRepositoryRow(repositories, [&](const Row& row) { line(imageReference(row)); });
+            return;
+        case Mode::Table:
+            table(repositoryHeaders, [&](const RowVisitor& visit) { eachRepositoryRow(repositories, visit); });
+            return;
+    }
 }
 
 void OutputFormatter::registryAccessToken(const model::RegistryAccessToken& token, std::string_view rawBody) {

@@ -1,3 +1,4 @@
+#include "application/json_memory_budget.hpp"
 #include "infrastructure/http/json_element_walk.hpp"
 #include "infrastructure/http/json_readers.hpp"
 #include "infrastructure/http/record_mappers.hpp"
@@ -57,6 +58,13 @@ std::optional<int> executionNumber(const nlohmann::json& object) {
     return number->get<int>();
 }
 
+// Made anew from the parsed value: compact, keys in byte order.
+std::string configurationText(const nlohmann::json& object) {
+    std::string text = jsonValue(object, "configuration", nlohmann::json::object()).dump();
+    application::chargeKeptText(text);
+    return text;
+}
+
 }  // namespace
 
 model::VariableGroup parseVariableGroup(const nlohmann::json& object) {
@@ -90,8 +98,7 @@ model::DeploymentTarget parseDeploymentTarget(const nlohmann::json& object) {
         .referenceName = stringValue(object, "referenceName"),
         .targetKind = stringValue(object, "targetKind"),
         .updateStrategy = stringValue(object, "updateStrategy"),
-        // Made anew from the parsed value: compact, keys in byte order.
-        .configuration = jsonValue(object, "configuration", nlohmann::json::object()).dump(),
+        .configuration = configurationText(object),
         .revision = intValue(object, "revision"),
         .enabled = booleanValue(object, "enabled"),
         .created = stringValue(object, "created"),

@@ -77,17 +77,20 @@ std::string groupPath(const GroupFamily<Group, Entry>& family, std::string_view 
 template <typename Group, typename Entry>
 std::vector<ResentEntry> readEntries(HttpQuarlinoGateway& gateway, const GroupFamily<Group, Entry>& family,
                                      std::string_view groupId) {
-    const nlohmann::json group = parseJson(gateway.send(HttpMethod::GET, groupPath(family, groupId), ""));
-    const nlohmann::json* entries = findMember(group, family.entriesKey);
-    if (entries == nullptr || !entries->is_array()) {
-        throw std::runtime_error(std::string(family.missingEntriesMessage));
-    }
-    const Group parsed = family.parse(group);
-    std::vector<ResentEntry> resent;
-    for (const Entry& entry : parsed.*family.entries) {
-        resent.push_back({entry.name, family.resend(entry)});
-    }
-    return resent;
+    auto response = gateway.send(HttpMethod::GET, groupPath(family, groupId), "");
+    return withAnswerBudget([&] {
+        const nlohmann::json group = parseJson(response);
+        const nlohmann::json* entries = findMember(group, family.entriesKey);
+        if (entries == nullptr || !entries->is_array()) {
+            throw std::runtime_error(std::string(family.missingEntriesMessage));
+        }
+        const Group parsed = family.parse(group);
+        std::vector<ResentEntry> resent;
+        for (const Entry& entry : parsed.*family.entries) {
+            resent.push_back({entry.name, family.resend(entry)});
+        }
+        return resent;
+    });
 }
 
 // Every entry of that name takes the value; with none, a new entry is appended.

@@ -105,11 +105,13 @@ model::ApiResponse<model::EditorSnapshot> HttpQuarlinoGateway::updatePipelineSou
     std::map<std::string, std::string> headers{{"If-Match", std::to_string(expectedRevision)}};
     std::string path = pipelinePath(pipelineId) + "/usercommand";
     const auto response = send(HttpMethod::POST, std::move(path), std::move(body), std::move(headers));
-    const nlohmann::json root = parseJson(response);
-    if (!booleanValue(root, "success")) {
-        throw application::ApiError(response.status, errorMessage(response), response.body);
-    }
-    return {parseSnapshot(root.at("snapshot")), response.body};
+    return withAnswerBudget([&]() -> model::ApiResponse<model::EditorSnapshot> {
+        const nlohmann::json root = parseJson(response);
+        if (!booleanValue(root, "success")) {
+            throw application::ApiError(response.status, errorMessage(response), response.body);
+        }
+        return {parseSnapshot(root.at("snapshot")), response.body};
+    });
 }
 
 }  // namespace quarlino::quil::infrastructure::http

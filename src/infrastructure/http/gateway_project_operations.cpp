@@ -82,10 +82,9 @@ model::ApiResponse<model::Project> HttpQuarlinoGateway::enableRepository(std::st
 // the query, its slashes encoded like every other reserved byte.
 model::ApiResponse<std::vector<model::RepositoryEntry>> HttpQuarlinoGateway::repositoryTree(
     std::string_view projectId, std::string_view path) {
-    const auto response =
-        send(HttpMethod::GET, withQuery(projectPath(projectId) + "/repository/tree", {{"path", path}}), "");
-    const nlohmann::json root = parseJson(response);
-    return {mapElements(arrayMember(root, "entries"), parseRepositoryEntry), response.body};
+    return parseMemberListResponse(
+        send(HttpMethod::GET, withQuery(projectPath(projectId) + "/repository/tree", {{"path", path}}), ""),
+        "entries", parseRepositoryEntry);
 }
 
 // Actions ------------------------------------------------------------------------------

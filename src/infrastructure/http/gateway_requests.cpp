@@ -10,7 +10,6 @@ namespace quarlino::quil::infrastructure::http {
 namespace {
 
 constexpr std::string_view kEmptyIdentifierMessage = "Quarlino resource identifier cannot be empty";
-constexpr std::string_view kNotAnArrayMessage = "Quarlino API returned an object where an array was expected";
 
 }  // namespace
 
@@ -68,31 +67,37 @@ std::string errorMessage(const application::port::HttpResponse& response) {
     return "Quarlino API returned HTTP " + std::to_string(response.status);
 }
 
+void throwInvalidJson(const nlohmann::json::exception& error) {
+    throw std::runtime_error(std::string("Quarlino returned invalid JSON: ") + error.what());
+}
+
 namespace {
 
-// The parsed body, or with a sink the root array's elements handed to it;
-// an empty body is an empty object.
-nlohmann::json parseBody(std::string_view body, const application::JsonElementSink* take) {
+// The parsed body, or with a sink its list handed to it; an empty body is an
+// empty object.
+nlohmann::json parseBody(std::string_view body, std::optional<std::string_view> member,
+                         application::JsonListSink* sink) {
     if (body.empty()) {
         return nlohmann::json::object();
     }
     try {
-        return take == nullptr ? application::parseBoundedJson(body)
-                               : application::parseBoundedJsonElements(body, *take);
+        return sink == nullptr ? application::parseBoundedJson(body)
+                               : application::parseBoundedJsonList(body, member, *sink);
     } catch (const nlohmann::json::exception& error) {
         // Parse errors and number overflows alike: the body is not usable JSON.
-        throw std::runtime_error(std::string("Quarlino returned invalid JSON: ") + error.what());
+        throwInvalidJson(error);
     }
 }
 
 }  // namespace
 
-nlohmann::json parseJson(const application::port::HttpResponse& response) { return parseBody(response.body, nullptr); }
+nlohmann::json parseJson(const application::port::HttpResponse& response) {
+    return parseBody(response.body, std::nullopt, nullptr);
+}
 
-void parseJsonElements(const application::port::HttpResponse& response, const application::JsonElementSink& take) {
-    if (!parseBody(response.body, &take).is_array()) {
-        throw std::runtime_error(std::string(kNotAnArrayMessage));
-    }
+nlohmann::json parseJsonList(const application::port::HttpResponse& response,
+                             std::optional<std::string_view> member, application::JsonListSink& sink) {
+    return parseBody(response.body, member, &sink);
 }
 
 }  // namespace quarlino::quil::infrastructure::http

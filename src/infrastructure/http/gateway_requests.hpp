@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include "application/bounded_json.hpp"
 #include "application/port/http_transport.hpp"
 #include "infrastructure/http/json_element_walk.hpp"
+#include "infrastructure/http/json_readers.hpp"
 #include "model/api_response.hpp"
 
 // The rules every gateway operation shares: how identifiers and query values
@@ -74,43 +76,110 @@ std::string errorMessage(const application::port::HttpResponse& response);
 // std::runtime_error "Quarlino returned invalid JSON: <parser message>".
 nlohmann::json parseJson(const application::port::HttpResponse& response);
 
-// parseJson for a list: the root must be an array (std::runtime_error
-// otherwise), whose elements go to `take` one by one as they are read.
-void parseJsonElements(const application::port::HttpResponse& response, const application::JsonElementSink& take);
+// std::runtime_error "Quarlino returned invalid JSON: <what>".
+[[noreturn]] void throwInvalidJson(const nlohmann::json::exception& error);
+
+// Runs `read` (a parse and its mapping) within one memory budget for the
+// whole answer; what the budget refuses reads as invalid JSON, whether the
+// tree or the records went past it.
+template <typename Read>
+auto withAnswerBudget(Read&& read) -> decltype(read()) {
+    application::AnswerMemoryBudget budget;
+    try {
+        return read();
+    } catch (const nlohmann::json::parse_error& error) {
+        throwInvalidJson(error);  // the parse's own errors were turned already
+    }
+}
+
+// Maps the elements of a list as the parser hands them over; the first one
+// the mapper rejects ends the parse, and its error is the answer's.
+template <typename T>
+class RecordListSink final : public application::JsonListSink {
+public:
+    explicit RecordListSink(T (*parse)(const nlohmann::json&)) : parse_(parse) {}
+
+    void restart() override {
+        items_.clear();
+        streamed_ = true;
+    }
+    void drop() override {
+        items_.clear();
+        streamed_ = false;
+    }
+    bool take(const nlohmann::json& element) override {
+        try {
+            appendKept(items_, parse_(element));
+            return true;
+        } catch (...) {
+            rejection_ = std::current_exception();
+            return false;
+        }
+    }
+
+    // Whether the list was read through this sink rather than into the tree.
+    bool streamed() const { return streamed_; }
+    // The records, or the mapper's error.
+    std::vector<T> records() && {
+        if (rejection_) {
+            std::rethrow_exception(rejection_);
+        }
+        return std::move(items_);
+    }
+
+private:
+    T (*parse_)(const nlohmann::json&);
+    std::vector<T> items_;
+    std::exception_ptr rejection_;
+    bool streamed_ = false;
+};
+
+// parseJson with the list under `member` of a root object, or without it the
+// root array, handed to `sink` as it is read.
+nlohmann::json parseJsonList(const application::port::HttpResponse& response,
+                             std::optional<std::string_view> member, application::JsonListSink& sink);
 
 // A record operation's result: the mapper applied to the root, whatever its
 // type, with the body kept byte for byte.
 template <typename T>
 model::ApiResponse<T> parseRecordResponse(application::port::HttpResponse response,
                                           T (*parse)(const nlohmann::json&)) {
-    T value = parse(parseJson(response));
-    return model::ApiResponse<T>{std::move(value), std::move(response.body)};
+    return withAnswerBudget([&] {
+        T value = parse(parseJson(response));
+        return model::ApiResponse<T>{std::move(value), std::move(response.body)};
+    });
 }
 
-// A list operation's result: the root must be an array; each element is
-// mapped in order and one element the mapper rejects fails the whole list,
-// though invalid JSON after it still fails as such. The elements are mapped
-// as they are read, so that the tree of a long list is never held whole.
+// A list operation's result: the root must be an array (std::runtime_error
+// otherwise); each element is mapped in order as it is read, so that the
+// tree of a long list is never held whole, and the first element the mapper
+// rejects fails the whole list at once.
 template <typename T>
 model::ApiResponse<std::vector<T>> parseArrayResponse(application::port::HttpResponse response,
                                                       T (*parse)(const nlohmann::json&)) {
-    std::vector<T> items;
-    std::exception_ptr rejection;
-    parseJsonElements(response, [&](const nlohmann::json& element) -> std::size_t {
-        if (rejection) {
-            return 0;
+    return withAnswerBudget([&] {
+        RecordListSink<T> sink(parse);
+        if (!parseJsonList(response, std::nullopt, sink).is_array()) {
+            throw std::runtime_error("Quarlino API returned an object where an array was expected");
         }
-        try {
-            items.push_back(parse(element));
-        } catch (...) {
-            rejection = std::current_exception();
-        }
-        return 3 * sizeof(T);  // the record, and room for the list to grow
+        return model::ApiResponse<std::vector<T>>{std::move(sink).records(), std::move(response.body)};
     });
-    if (rejection) {
-        std::rethrow_exception(rejection);
-    }
-    return model::ApiResponse<std::vector<T>>{std::move(items), std::move(response.body)};
+}
+
+// The records of the list under `member` of a root object, walked as
+// mapElements walks them; a list read as it arrives, anything else from the
+// tree.
+template <typename T>
+model::ApiResponse<std::vector<T>> parseMemberListResponse(application::port::HttpResponse response,
+                                                           std::string_view member,
+                                                           T (*parse)(const nlohmann::json&)) {
+    return withAnswerBudget([&] {
+        RecordListSink<T> sink(parse);
+        const nlohmann::json root = parseJsonList(response, member, sink);
+        std::vector<T> items =
+            sink.streamed() ? std::move(sink).records() : mapElements(arrayMember(root, member), parse);
+        return model::ApiResponse<std::vector<T>>{std::move(items), std::move(response.body)};
+    });
 }
 
 }  // namespace quarlino::quil::infrastructure::http

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "application/json_memory_budget.hpp"
+#include "infrastructure/http/json_element_walk.hpp"
+
 namespace quarlino::quil::infrastructure::http {
 
 namespace {
@@ -33,10 +36,9 @@ std::string stringValue(const nlohmann::json& object, std::string_view key) {
     if (member == nullptr || member->is_null()) {
         return {};
     }
-    if (member->is_string()) {
-        return member->get<std::string>();
-    }
-    return member->dump();
+    std::string text = member->is_string() ? member->get<std::string>() : member->dump();
+    application::chargeKeptText(text);
+    return text;
 }
 
 std::optional<std::string> optionalString(const nlohmann::json& object, std::string_view key) {
@@ -54,7 +56,9 @@ std::vector<std::string> parseStrings(const nlohmann::json& value) {
     }
     for (const auto& element : value) {
         if (element.is_string()) {
-            strings.push_back(element.get<std::string>());
+            std::string text = element.get<std::string>();
+            application::chargeKeptText(text);
+            appendKept(strings, std::move(text));
         }
     }
     return strings;
@@ -81,12 +85,18 @@ double doubleValue(const nlohmann::json& object, std::string_view key, double fa
     return keyedValue<double>(object, key, fallback);
 }
 
-nlohmann::json jsonValue(const nlohmann::json& object, std::string_view key, nlohmann::json fallback) {
-    return keyedValue<nlohmann::json>(object, key, std::move(fallback));
+const nlohmann::json& jsonValue(const nlohmann::json& object, std::string_view key,
+                                const nlohmann::json& fallback) {
+    if (!object.is_object()) {
+        (void)keyedValue<nlohmann::json>(object, key, nullptr);  // throws the library's error for a keyed read of it
+    }
+    const nlohmann::json* member = findMember(object, key);
+    return member != nullptr ? *member : fallback;
 }
 
-nlohmann::json arrayMember(const nlohmann::json& object, std::string_view key) {
-    return jsonValue(object, key, nlohmann::json::array());
+const nlohmann::json& arrayMember(const nlohmann::json& object, std::string_view key) {
+    static const nlohmann::json noElements = nlohmann::json::array();
+    return jsonValue(object, key, noElements);
 }
 
 }  // namespace quarlino::quil::infrastructure::http

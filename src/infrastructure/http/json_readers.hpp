@@ -23,7 +23,9 @@ const nlohmann::json* findMember(const nlohmann::json& object, std::string_view 
 const nlohmann::json* integerMember(const nlohmann::json& object, std::string_view key);
 
 // Missing, null or non-object gives ""; a string gives its text; any other
-// value gives its compact JSON text (42 -> "42", true -> "true").
+// value gives its compact JSON text (42 -> "42", true -> "true"). The text is
+// charged to the answer's memory budget, as every text and list a record
+// keeps is.
 std::string stringValue(const nlohmann::json& object, std::string_view key);
 
 // stringValue, with the empty text turned into an absent value.
@@ -45,13 +47,14 @@ std::uint64_t unsignedValue(const nlohmann::json& object, std::string_view key,
                             std::uint64_t fallback = 0);
 double doubleValue(const nlohmann::json& object, std::string_view key, double fallback = 0.0);
 
-// A member as a JSON value, or the fallback when missing; the object must be
-// a JSON object.
-nlohmann::json jsonValue(const nlohmann::json& object, std::string_view key, nlohmann::json fallback);
+// A member as a JSON value, or the fallback itself when missing, read in
+// place rather than copied; the object must be a JSON object.
+const nlohmann::json& jsonValue(const nlohmann::json& object, std::string_view key,
+                                const nlohmann::json& fallback);
 
 // jsonValue with an empty array as the default. Callers iterate the result as
 // the JSON library does: an array gives its elements, an object its member
 // values in key order, null nothing, and any other value itself once.
-nlohmann::json arrayMember(const nlohmann::json& object, std::string_view key);
+const nlohmann::json& arrayMember(const nlohmann::json& object, std::string_view key);
 
 }  // namespace quarlino::quil::infrastructure::http

@@ -233,15 +233,18 @@ TEST(ListRule, MapsElementsInOrder) {
 }
 
 TEST(ListRule, OneRejectedElementFailsTheList) {
-    try {
-        parseArrayResponse(responseWith(R"([{"id":"w"},"text"])"), parseWorkspace);
-        ADD_FAILURE() << "accepted a text element";
-    } catch (const nlohmann::json::type_error& error) {
-        EXPECT_EQ(error.id, 306);
+    // Elements are mapped as they are read: the first one rejected ends the
+    // read, whatever follows it; invalid JSON before it wins.
+    for (const char* body : {R"([{"id":"w"},"text"])", R"([{"id":"w"},"text",{"id":)"}) {
+        try {
+            parseArrayResponse(responseWith(body), parseWorkspace);
+            ADD_FAILURE() << "accepted a text element in " << body;
+        } catch (const nlohmann::json::type_error& error) {
+            EXPECT_EQ(error.id, 306);
+        }
     }
-    // Elements are mapped as they are read; invalid JSON after them still wins.
     try {
-        parseArrayResponse(responseWith(R"([{"id":"w"},"text",{"id":)"), parseWorkspace);
+        parseArrayResponse(responseWith(R"([{"id":"w"},{"id":,"text"])"), parseWorkspace);
         ADD_FAILURE() << "accepted invalid JSON";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()).rfind("Quarlino returned invalid JSON: ", 0), 0U) << error.what();

@@ -176,6 +176,18 @@ TEST_F(ProjectOperationsTest, TreeEntriesShapes) {
     EXPECT_EQ(members[1].name, "second");
 }
 
+// A list read as it arrives still follows the tree: the last of repeated
+// members wins, and "entries" deeper down is not the list.
+TEST_F(ProjectOperationsTest, TreeEntriesReadAsTheyArrive) {
+    for (const std::string body : {R"({"entries":[{"name":"a"},{"name":"b"}],"entries":{"k":{"name":"last"}}})",
+                                   R"({"entries":{"k":{"name":"a"}},"entries":[{"name":"last"}]})",
+                                   R"({"entries":[{"name":"a"}],"entries":[{"name":"last"}]})",
+                                   R"({"x":{"entries":[{"name":"a"}]},"entries":[{"name":"last"}]})"}) {
+        transport.expect(HttpMethod::GET, kTree, 200, body);
+        EXPECT_EQ(onlyEntry(gateway.repositoryTree("p1", "src").value).name, "last") << body;
+    }
+}
+
 TEST_F(ProjectOperationsTest, TreeKeepsTheWholeBody) {
     const std::string body = R"({ "entries": [ {"name":"a"} ], "truncated": false })";
     transport.expect(HttpMethod::GET, kTree, 200, body);
